@@ -1,0 +1,191 @@
+#include "fmf.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Cells(const std::vector<uint16_t>& cells) {
+    Bytes bytes;
+    for (uint16_t c : cells) {
+        bytes.push_back(static_cast<uint8_t>(c & 0xFF));
+        bytes.push_back(static_cast<uint8_t>(c >> 8));
+    }
+    return bytes;
+}
+
+struct CellCase {
+    uint16_t from;
+    uint16_t to;
+};
+
+TEST(CellCode, GameToFmf) {
+    for (CellCase c : {CellCase{0x0FFF, 0xFF0F}, CellCase{0xC000, 0x0030}, CellCase{0x3000, 0x0000},
+                       CellCase{0xFFFF, 0xFF3F}, CellCase{0x1234, 0x2304}, CellCase{0x4001, 0x0011},
+                       CellCase{0x8010, 0x0120}}) {
+        EXPECT_EQ(ToFmfCell(c.from), c.to) << std::hex << c.from;
+    }
+}
+
+TEST(CellCode, FmfToGame) {
+    for (CellCase c :
+         {CellCase{0x00C0, 0x0000}, CellCase{0x0030, 0xC000}, CellCase{0xFFFF, 0xCFFF},
+          CellCase{0x1234, 0xC124}, CellCase{0x0010, 0x4000}, CellCase{0x0120, 0x8010}}) {
+        EXPECT_EQ(ToGameCell(c.from), c.to) << std::hex << c.from;
+    }
+}
+
+TEST(CellCode, RoundTripsLoseOnlyTheUnmappedBits) {
+    for (uint32_t v = 0; v <= 0xFFFF; ++v) {
+        uint16_t cell = static_cast<uint16_t>(v);
+        ASSERT_EQ(ToGameCell(ToFmfCell(cell)), cell & 0xCFFF);
+        ASSERT_EQ(ToFmfCell(ToGameCell(cell)), cell & 0xFF3F);
+    }
+}
+
+struct DimensionCase {
+    uint32_t bytes;
+    int32_t vertical;
+    int32_t height;
+    uint32_t width;
+    uint32_t mapHeight;
+};
+
+TEST(MapDimensions, FixedSideFromSettingsOtherFromByteCount) {
+    for (DimensionCase c :
+         {DimensionCase{8192, 0, 16, 256, 16}, DimensionCase{8192, 1, 16, 16, 256},
+          DimensionCase{8192, 7, 16, 16, 256}, DimensionCase{12, 0, 2, 3, 2},
+          DimensionCase{0, 0, 16, 0, 16}, DimensionCase{31, 0, 16, 0, 16},
+          DimensionCase{31, 1, 16, 16, 0}, DimensionCase{33, 0, 16, 1, 16},
+          DimensionCase{65536, 0, 0x7FFFFFFF, 0, 0x7FFFFFFF}}) {
+        uint32_t w = 99;
+        uint32_t h = 99;
+        MapDimensions(c.bytes, c.vertical, c.height, w, h);
+        EXPECT_EQ(w, c.width) << c.bytes << " bytes, height " << c.height;
+        EXPECT_EQ(h, c.mapHeight) << c.bytes << " bytes, height " << c.height;
+    }
+}
+
+Bytes HeaderBytes(const FmfHeader& header) {
+    Bytes bytes(kFmfHeaderSize);
+    FmfHeaderToBytes(header, bytes.data());
+    return bytes;
+}
+
+TEST(ConvertToFmf, WritesTheHeaderOfBothMapKinds) {
+    Bytes cells(8192);
+    Bytes out(8192);
+    FmfHeader header;
+    ASSERT_EQ(ConvertToFmf(header, out.data(), cells.data(), 8192, 0, 16), 0);
+    EXPECT_EQ(HeaderBytes(header),
+              (Bytes{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x00, 0x01,
+                     0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10}));
+    ASSERT_EQ(ConvertToFmf(header, out.data(), cells.data(), 8192, 1, 16), 0);
+    EXPECT_EQ(HeaderBytes(header),
+              (Bytes{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x10, 0x00,
+                     0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10}));
+}
+
+TEST(ConvertToFmf, HorizontalMapIsTransposedVerticalKeepsOrder) {
+    // Columns (g0,g1) (g2,g3) (g4,g5) of a map two cells high.
+    Bytes game = Cells({0x0010, 0x0020, 0x0030, 0x0040, 0x0050, 0xC060});
+    Bytes out(game.size());
+    FmfHeader header;
+    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 12, 0, 2), 0);
+    EXPECT_EQ(out, Cells({0x0100, 0x0300, 0x0500, 0x0200, 0x0400, 0x0630}));
+    EXPECT_EQ(header.width, 3u);
+    EXPECT_EQ(header.height, 2u);
+    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 12, 1, 2), 0);
+    EXPECT_EQ(out, Cells({0x0100, 0x0200, 0x0300, 0x0400, 0x0500, 0x0630}));
+}
+
+TEST(ConvertToFmf, BytesPastTheLastWholeStripAreCarriedOver) {
+    Bytes game = Cells({0x0010, 0x0020, 0x0030, 0x3040});
+    game.push_back(0xAB);  // 9 bytes: one whole column of three cells, then 3 bytes
+    Bytes out(game.size(), 0xEE);
+    FmfHeader header;
+    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 9, 0, 3), 0);
+    // One column of three cells converted, the rest copied unchanged.
+    EXPECT_EQ(out, (Bytes{0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x40, 0x30, 0xAB}));
+    EXPECT_EQ(header.dataSize, 9u);
+    EXPECT_EQ(header.width, 1u);
+    EXPECT_EQ(header.height, 3u);
+}
+
+TEST(ConvertToFmf, RefusesHeightBelowOne) {
+    Bytes game(32, 0x11);
+    for (int32_t height : {0, -1, INT32_MIN}) {
+        Bytes out(32, 0xEE);
+        FmfHeader header;
+        EXPECT_EQ(ConvertToFmf(header, out.data(), game.data(), 32, 0, height), -1);
+        EXPECT_EQ(out, Bytes(32, 0xEE));
+    }
+}
+
+TEST(ConvertToFmf, EmptyOrShortMapConvertsNoCell) {
+    FmfHeader header;
+    uint8_t in[3] = {1, 2, 3};
+    uint8_t out[3] = {0, 0, 0};
+    ASSERT_EQ(ConvertToFmf(header, out, in, 3, 1, 16), 0);
+    EXPECT_EQ(header.width, 16u);
+    EXPECT_EQ(header.height, 0u);
+    EXPECT_EQ(header.dataSize, 3u);
+    EXPECT_EQ(Bytes(out, out + 3), Bytes(in, in + 3));
+}
+
+TEST(ConvertFromFmf, ReadsCellsAfterTheHeaderWhateverItHolds) {
+    Bytes file(kFmfHeaderSize, 0xFF);  // a header full of nonsense is not read
+    Bytes cells = Cells({0x0100, 0x0300, 0x0500, 0x0200, 0x0400, 0x0630});
+    file.insert(file.end(), cells.begin(), cells.end());
+    Bytes game(12, 0xEE);
+    ASSERT_EQ(ConvertFromFmf(game.data(), file.data(), static_cast<uint32_t>(file.size()), 0, 2),
+              0);
+    EXPECT_EQ(game, Cells({0x0010, 0x0020, 0x0030, 0x0040, 0x0050, 0xC060}));
+}
+
+TEST(ConvertFromFmf, RefusesHeightBelowOneAndShortImages) {
+    Bytes file(40, 0x11);
+    Bytes game(20, 0xEE);
+    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 40, 0, 0), -1);
+    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 40, 1, -3), -1);
+    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 19, 0, 16), -1);
+    EXPECT_EQ(game, Bytes(20, 0xEE));
+}
+
+// Export then import gives the map back with bits 12-13 cleared, for every size and both
+// kinds, including sizes that leave a partial strip.
+TEST(ConvertBothWays, LosesOnlyBits12And13) {
+    for (int32_t vertical : {0, 1}) {
+        for (int32_t height : {1, 2, 3, 16, 17}) {
+            for (uint32_t n : {0u, 1u, 2u, 31u, 32u, 34u, 96u, 101u, 640u}) {
+                Bytes game(n);
+                for (uint32_t i = 0; i < n; ++i) {
+                    game[i] = static_cast<uint8_t>(i * 37 + 11 + height);
+                }
+                FmfHeader header;
+                Bytes fmf(kFmfHeaderSize + n);
+                ASSERT_EQ(ConvertToFmf(header, fmf.data() + kFmfHeaderSize, game.data(), n,
+                                       vertical, height),
+                          0);
+                FmfHeaderToBytes(header, fmf.data());
+                Bytes back(n);
+                ASSERT_EQ(
+                    ConvertFromFmf(back.data(), fmf.data(), kFmfHeaderSize + n, vertical, height),
+                    0);
+                uint32_t whole =
+                    n / (2 * static_cast<uint32_t>(height)) * 2 * static_cast<uint32_t>(height);
+                for (uint32_t i = 0; i < n; ++i) {
+                    uint8_t expected = (i < whole && i % 2 == 1) ? (game[i] & 0xCF) : game[i];
+                    ASSERT_EQ(back[i], expected) << "byte " << i << " of " << n << ", height "
+                                                 << height << ", vertical " << vertical;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -1,0 +1,134 @@
+#include "program_runner.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <stdexcept>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+std::vector<std::string> SplitWords(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> words;
+    for (std::string word; stream >> word;) {
+        words.push_back(word);
+    }
+    return words;
+}
+
+}  // namespace
+
+Sandbox::Sandbox() {
+    std::string pattern = (fs::temp_directory_path() / "tessary-test-XXXXXX").string();
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back('\0');
+    if (mkdtemp(buffer.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    root_ = buffer.data();
+    fs::create_directory(programFolder());
+    fs::create_directory(workFolder());
+}
+
+Sandbox::~Sandbox() {
+    std::error_code ignored;
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(root_, ignored);
+}
+
+std::string Sandbox::path(const std::string& name) const {
+    return name.empty() || name[0] == '/' ? name : workFolder() + "/" + name;
+}
+
+void Sandbox::writeFile(const std::string& name, const Bytes& bytes) const {
+    std::ofstream file(path(name), std::ios::binary | std::ios::trunc);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+void Sandbox::writeText(const std::string& name, const std::string& text) const {
+    writeFile(name, Bytes(text.begin(), text.end()));
+}
+
+void Sandbox::writeSettings(const std::string& text) const {
+    writeText(programFolder() + "/tessary.ini", text);
+}
+
+Bytes Sandbox::readFile(const std::string& name) const {
+    std::string text = ReadAll(path(name));
+    return Bytes(text.begin(), text.end());
+}
+
+bool Sandbox::exists(const std::string& name) const {
+    return fs::exists(path(name));
+}
+
+ProgramResult Sandbox::run(const char* programVariable,
+                           const std::vector<std::string>& args) const {
+    const char* program = std::getenv(programVariable);
+    if (program == nullptr || *program == '\0') {
+        throw std::runtime_error(std::string(programVariable) + " is not set");
+    }
+    fs::path copy = fs::path(programFolder()) / fs::path(program).filename();
+    if (!fs::exists(copy)) {
+        fs::copy_file(program, copy);
+    }
+
+    std::vector<std::string> command = SplitWords(
+        std::getenv("TESSARY_LAUNCHER") != nullptr ? std::getenv("TESSARY_LAUNCHER") : "");
+    command.push_back(copy.string());
+    command.insert(command.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& word : command) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+
+    std::string outPath = root_ + "/stdout";
+    std::string errPath = root_ + "/stderr";
+    pid_t child = fork();
+    if (child == 0) {
+        int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int in = open("/dev/null", O_RDONLY);
+        if (out < 0 || err < 0 || in < 0 || chdir(workFolder().c_str()) != 0) {
+            _exit(127);
+        }
+        dup2(in, 0);
+        dup2(out, 1);
+        dup2(err, 2);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    ProgramResult result;
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child) {
+        throw std::runtime_error("cannot run " + command.front());
+    }
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = ReadAll(outPath);
+    result.err = ReadAll(errPath);
+    return result;
+}
+
+ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args) {
+    return box.run("TESSARY_EXE", args);
+}
+
+ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args) {
+    return box.run("TESSARY_PACK_EXE", args);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// Runs a built program the way a user does: a copy of it in a folder of its own beside the
+// tessary.ini the test wants, started from a separate working folder. Which program runs,
+// and through which launcher, comes from the environment (TESSARY_EXE, TESSARY_PACK_EXE,
+// TESSARY_LAUNCHER), so the suite can test other builds of the tools.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct ProgramResult {
+    int exitStatus = -1;  // as a shell sees it, 0..255
+    std::string out;
+    std::string err;
+};
+
+using Bytes = std::vector<uint8_t>;
+
+class Sandbox {
+  public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    // Folder holding the program copies and tessary.ini.
+    std::string programFolder() const { return root_ + "/bin"; }
+    // The working folder of every run; relative names below are relative to it.
+    std::string workFolder() const { return root_ + "/work"; }
+    std::string path(const std::string& name) const;
+
+    void writeFile(const std::string& name, const Bytes& bytes) const;
+    void writeText(const std::string& name, const std::string& text) const;
+    void writeSettings(const std::string& text) const;  // tessary.ini beside the programs
+    Bytes readFile(const std::string& name) const;
+    bool exists(const std::string& name) const;
+
+    // `programVariable` names the environment variable holding the program's path.
+    ProgramResult run(const char* programVariable, const std::vector<std::string>& args) const;
+
+  private:
+    std::string root_;
+};
+
+ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args);
+ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args);

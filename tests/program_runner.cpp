@@ -30,6 +30,11 @@ std::vector<std::string> SplitWords(const std::string& text) {
     return words;
 }
 
+const char* Setting(const char* variable, const char* defaultValue) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0' ? value : defaultValue;
+}
+
 }  // namespace
 
 Sandbox::Sandbox() {
@@ -77,12 +82,9 @@ bool Sandbox::exists(const std::string& name) const {
     return fs::exists(path(name));
 }
 
-ProgramResult Sandbox::run(const char* programVariable,
+ProgramResult Sandbox::run(const char* programVariable, const char* defaultProgram,
                            const std::vector<std::string>& args) const {
-    const char* program = std::getenv(programVariable);
-    if (program == nullptr || *program == '\0') {
-        throw std::runtime_error(std::string(programVariable) + " is not set");
-    }
+    const char* program = Setting(programVariable, defaultProgram);
     fs::path copy = fs::path(programFolder()) / fs::path(program).filename();
     if (!fs::exists(copy)) {
         fs::copy_file(program, copy);
@@ -126,9 +128,9 @@ ProgramResult Sandbox::run(const char* programVariable,
 }
 
 ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args) {
-    return box.run("TESSARY_EXE", args);
+    return box.run("TESSARY_EXE", TESSARY_DEFAULT_EXE, args);
 }
 
 ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args) {
-    return box.run("TESSARY_PACK_EXE", args);
+    return box.run("TESSARY_PACK_EXE", TESSARY_DEFAULT_PACK_EXE, args);
 }

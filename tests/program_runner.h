@@ -1,8 +1,9 @@
 #pragma once
 // Runs a built program the way a user does: a copy of it in a folder of its own beside the
 // tessary.ini the test wants, started from a separate working folder. Which program runs,
-// and through which launcher, comes from the environment (TESSARY_EXE, TESSARY_PACK_EXE,
-// TESSARY_LAUNCHER), so the suite can test other builds of the tools.
+// and through which launcher, is set by the build and may be overridden from the
+// environment (TESSARY_EXE, TESSARY_PACK_EXE, TESSARY_LAUNCHER), so the suite can test
+// other builds of the tools.
 
 #include <cstdint>
 #include <string>
@@ -35,8 +36,9 @@ class Sandbox {
     Bytes readFile(const std::string& name) const;
     bool exists(const std::string& name) const;
 
-    // `programVariable` names the environment variable holding the program's path.
-    ProgramResult run(const char* programVariable, const std::vector<std::string>& args) const;
+    // `programVariable` names the environment variable that may override the program's path.
+    ProgramResult run(const char* programVariable, const char* defaultProgram,
+                      const std::vector<std::string>& args) const;
 
   private:
     std::string root_;

@@ -1,0 +1,23 @@
+#pragma once
+// Collects input bytes that no other command covers and writes them as one literal command.
+
+#include <cstdint>
+
+#include "nibble_writer.h"
+#include "stream_format.h"
+
+class LiteralRun {
+  public:
+    explicit LiteralRun(NibbleWriter& writer) : writer_(writer) {}
+    LiteralRun(const LiteralRun&) = delete;
+    LiteralRun& operator=(const LiteralRun&) = delete;
+
+    void add(uint8_t byte);
+    // Puts the pending bytes as Literal1, Literal2 or Literals; nothing when none are pending.
+    void flush();
+
+  private:
+    uint8_t bytes_[kMaxLiterals] = {};
+    int32_t count_ = 0;
+    NibbleWriter& writer_;
+};

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "map_header.h"
 #include "stream_check.h"
 #include "stream_encoder.h"
+#include "version.h"
 
 namespace {
 
@@ -56,6 +58,10 @@ bool OutputMatches(const char* path, const uint8_t* headerBytes, const MapHeader
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::cout << "tessary_pack " << TESSARY_VERSION << std::endl;
+        return 0;
+    }
     std::ifstream input;
     std::ofstream output;
     std::cout << "Korvel Map Compresser\n" << std::endl;

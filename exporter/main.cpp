@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -16,6 +17,7 @@
 #include "map_header.h"
 #include "stream_decoder.h"
 #include "stream_format.h"
+#include "version.h"
 
 namespace {
 
@@ -57,6 +59,10 @@ long long StreamOffset(std::istream& stream) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("tessary %s\n", TESSARY_VERSION);
+        return 0;
+    }
     std::printf("Korvel Map Exporter\n\n");
 
     static MapGroupTable table;

@@ -266,6 +266,7 @@ TEST(HistoryRingTest, FullRingNeverComparesItsOldestEntry) {
         {"overwritten", 0, 256, false},
         {"oldest again after wrapping", 256, 255, false},
         {"newest after wrapping", 300, 0, true},
+        {"compared after the scan wraps from slot 0 to slot 255", 255, 10, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

@@ -1,0 +1,28 @@
+# Installs the build into a fresh folder and checks that the programs, the settings file
+# and the demo image stand together, as the programs expect.
+set(prefix ${BUILD_DIR}/install-check)
+file(REMOVE_RECURSE ${prefix})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(NOT result EQUAL 0)
+    message(FATAL_ERROR "install failed: ${result}")
+endif()
+foreach(name tessary tessary_pack tessary.ini demo.rom)
+    if(NOT EXISTS ${prefix}/bin/${name})
+        message(FATAL_ERROR "install lacks bin/${name}")
+    endif()
+endforeach()
+execute_process(COMMAND ${prefix}/bin/tessary --version OUTPUT_VARIABLE version)
+if(NOT version STREQUAL "tessary ${VERSION}\n")
+    message(FATAL_ERROR "installed tessary says '${version}'")
+endif()
+execute_process(COMMAND ${prefix}/bin/tessary_pack --version OUTPUT_VARIABLE version)
+if(NOT version STREQUAL "tessary_pack ${VERSION}\n")
+    message(FATAL_ERROR "installed tessary_pack says '${version}'")
+endif()
+# The installed programs read the installed settings: the demo levels are listed.
+execute_process(COMMAND ${prefix}/bin/tessary OUTPUT_VARIABLE usage)
+if(NOT usage MATCHES "5: Iron Fortress")
+    message(FATAL_ERROR "installed tessary does not list the demo levels:\n${usage}")
+endif()
+file(REMOVE_RECURSE ${prefix})

@@ -10,6 +10,7 @@
 #include <memory>
 #include <new>
 
+#include "file_identity.h"
 #include "fmf.h"
 #include "level_number.h"
 #include "map_groups.h"
@@ -94,7 +95,9 @@ int main(int argc, char** argv) {
         return Fail("Invalid map height for this level.");
     }
 
-    input.open(argv[1], std::ios::binary);
+    if (!IsDirectory(argv[1])) {
+        input.open(argv[1], std::ios::binary);
+    }
     if (!input.is_open()) {
         return Fail("Failed to open the FMF file.");
     }
@@ -119,7 +122,9 @@ int main(int argc, char** argv) {
                        group.height);
     }
 
-    input.open(argv[2], std::ios::binary);
+    if (!IsDirectory(argv[2])) {
+        input.open(argv[2], std::ios::binary);
+    }
     if (!input.is_open()) {
         return Fail("Failed to open the header file.");
     }
@@ -137,7 +142,10 @@ int main(int argc, char** argv) {
     input.close();
     MapHeader header = MapHeaderFromBytes(headerBytes);
 
-    output.open(argv[3], std::ios::binary | std::ios::trunc);
+    // Never truncate the run's own inputs or the settings file, whatever name reaches them.
+    if (!DenotesAnyOf(argv[3], {argv[1], argv[2], PathBesideProgram(kSettingsFileName)})) {
+        output.open(argv[3], std::ios::binary | std::ios::trunc);
+    }
     if (!output.is_open()) {
         return Fail("Failed to save the output file.");
     }

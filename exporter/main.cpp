@@ -8,8 +8,10 @@
 #include <fstream>
 #include <memory>
 #include <new>
+#include <string>
 #include <vector>
 
+#include "file_identity.h"
 #include "file_io.h"
 #include "fmf.h"
 #include "level_number.h"
@@ -86,7 +88,10 @@ int main(int argc, char** argv) {
     }
     const MapGroup& group = table.groups[level];
 
-    std::ifstream rom(argv[1], std::ios::binary);
+    std::ifstream rom;
+    if (!IsDirectory(argv[1])) {
+        rom.open(argv[1], std::ios::binary);
+    }
     if (!rom.is_open()) {
         std::printf("Failed to open the ROM file. \n");
         return kFailure;
@@ -116,12 +121,18 @@ int main(int argc, char** argv) {
     std::printf("Data expanded successfully.\nSaving header file...\n");
     rom.close();
 
-    if (SaveFile(argv[3], headerBytes, kMapHeaderSize)) {
+    // The ROM image and the settings file are only ever read, whatever name reaches them.
+    const std::string settingsPath = PathBesideProgram(kSettingsFileName);
+    auto writable = [&](const char* output) {
+        return !DenotesAnyOf(output, {argv[1], settingsPath});
+    };
+    if (writable(argv[3]) && SaveFile(argv[3], headerBytes, kMapHeaderSize)) {
         std::printf("Successfully saved header file. \n");
     } else {
         std::printf("Failed to save the header file.\n");
     }
-    if (SaveFile("exp_map.dat", decoded, static_cast<size_t>(decodedSize))) {
+    if (writable("exp_map.dat") &&
+        SaveFile("exp_map.dat", decoded, static_cast<size_t>(decodedSize))) {
         std::printf("Successfully saved uncompressed data.\n");
     } else {
         std::printf("Failed to save uncompressed file.\n");
@@ -145,8 +156,8 @@ int main(int argc, char** argv) {
     std::printf("Saving FMF file...\n");
     uint8_t fmfHeaderBytes[kFmfHeaderSize];
     FmfHeaderToBytes(fmfHeader, fmfHeaderBytes);
-    if (!SaveFile(argv[2], fmfHeaderBytes, kFmfHeaderSize, fmfCells.get(),
-                  static_cast<size_t>(decodedSize))) {
+    if (!writable(argv[2]) || !SaveFile(argv[2], fmfHeaderBytes, kFmfHeaderSize, fmfCells.get(),
+                                        static_cast<size_t>(decodedSize))) {
         std::printf("Failed to save output FMF file.\n");
         return kFailure;
     }

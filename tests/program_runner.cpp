@@ -82,6 +82,25 @@ bool Sandbox::exists(const std::string& name) const {
     return fs::exists(path(name));
 }
 
+FileStates Sandbox::snapshot() const {
+    FileStates states;
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+        std::string relative = fs::relative(entry.path(), root_).string();
+        if (!entry.is_regular_file() || relative == "stdout" || relative == "stderr") {
+            continue;
+        }
+        struct stat info;
+        FileState state;
+        if (stat(entry.path().c_str(), &info) == 0) {
+            state.modified = int64_t{info.st_mtim.tv_sec} * 1000000000 + info.st_mtim.tv_nsec;
+        }
+        std::string content = ReadAll(entry.path().string());
+        state.content.assign(content.begin(), content.end());
+        states[relative] = state;
+    }
+    return states;
+}
+
 ProgramResult Sandbox::run(const char* programVariable, const char* defaultProgram,
                            const std::vector<std::string>& args) const {
     const char* program = Setting(programVariable, defaultProgram);

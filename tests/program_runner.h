@@ -6,6 +6,7 @@
 // other builds of the tools.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,17 @@ struct ProgramResult {
 };
 
 using Bytes = std::vector<uint8_t>;
+
+struct FileState {
+    Bytes content;
+    int64_t modified = 0;  // nanoseconds
+    bool operator==(const FileState& other) const {
+        return content == other.content && modified == other.modified;
+    }
+};
+
+// Every file under a folder, by its path relative to that folder.
+using FileStates = std::map<std::string, FileState>;
 
 class Sandbox {
   public:
@@ -35,6 +47,8 @@ class Sandbox {
     void writeSettings(const std::string& text) const;  // tessary.ini beside the programs
     Bytes readFile(const std::string& name) const;
     bool exists(const std::string& name) const;
+    // The program folder's and the working folder's files, as "bin/..." and "work/...".
+    FileStates snapshot() const;
 
     // `programVariable` names the environment variable that may override the program's path.
     ProgramResult run(const char* programVariable, const char* defaultProgram,

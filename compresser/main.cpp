@@ -1,34 +1,36 @@
 // tessary_pack: packs an edited FMF file back into the game's stream form, behind the
-// level's 38-byte header. Nothing is reported as packed until the written file has been
-// read back and unpacks to exactly what was packed.
+// level's 38-byte header. The level is packed and checked in memory first, and nothing is
+// reported as packed until the written file has been read back and unpacks to exactly the
+// map it came from.
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <new>
+#include <string>
 
 #include "file_identity.h"
 #include "fmf.h"
 #include "level_number.h"
+#include "level_packer.h"
 #include "map_groups.h"
 #include "map_header.h"
-#include "stream_check.h"
-#include "stream_encoder.h"
+#include "pack_options.h"
 #include "version.h"
 
 namespace {
 
 constexpr int kFailure = -1;
 
-int Fail(const char* message) {
+int Fail(const std::string& message) {
     std::cout << message << std::endl;
     return kFailure;
 }
 
-// Size of an open file, or -1 when it cannot be measured (a directory, say).
+// Size of an open file, or -1 when it cannot be measured.
 int64_t FileSize(std::ifstream& file) {
     file.seekg(0, std::ios::end);
     std::streamoff end = file.tellg();
@@ -45,26 +47,42 @@ bool ReadExactly(std::ifstream& file, uint8_t* buffer, int64_t size) {
            file.gcount() == static_cast<std::streamsize>(size);
 }
 
-bool OutputMatches(const char* path, const uint8_t* headerBytes, const MapHeader& header,
-                   const uint8_t* cells, uint32_t cellCount) {
-    std::ifstream written(path, std::ios::binary);
-    uint8_t readBack[kMapHeaderSize];
-    if (!ReadExactly(written, readBack, kMapHeaderSize) ||
-        !std::equal(readBack, readBack + kMapHeaderSize, headerBytes)) {
+// Opens `path` for reading unless it is a folder, which some systems would open.
+bool OpenInput(std::ifstream& file, const char* path) {
+    if (!IsDirectory(path)) {
+        file.open(path, std::ios::binary);
+    }
+    return file.is_open();
+}
+
+bool WriteWhole(const char* path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
         return false;
     }
-    return StreamDecodesTo(written, header, cells, cellCount);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    return !file.fail();
+}
+
+std::string ReadWhole(const char* path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+const char* Name(Packing packing) {
+    return packing == Packing::Optimal ? "optimal" : "greedy";
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    PackOptions options = ParsePackOptions(argc, argv);
+    if (options.version && options.error.empty()) {
         std::cout << "tessary_pack " << TESSARY_VERSION << std::endl;
         return 0;
     }
     std::ifstream input;
-    std::ofstream output;
     std::cout << "Korvel Map Compresser\n" << std::endl;
 
     static MapGroupTable table;
@@ -73,8 +91,18 @@ int main(int argc, char** argv) {
         std::cerr << "tessary_pack: the program's own folder could not be found, so "
                   << kSettingsFileName << " was not read." << std::endl;
     }
-    if (argc < 5) {
-        std::cout << "Usage: " << (argc > 0 ? argv[0] : "tessary_pack")
+    const char* program = argc > 0 ? argv[0] : "tessary_pack";
+    if (!options.error.empty()) {
+        std::cout << options.error << std::endl;
+        std::cout << "Usage: " << program
+                  << " [--optimal] [--limit N] [FMF file] [Header sile] [Output file]"
+                     " [Level number]"
+                  << std::endl;
+        return kFailure;
+    }
+    char** args = argv + options.firstPositional - 1;  // args[1..4] as without options
+    if (argc - options.firstPositional < 4) {
+        std::cout << "Usage: " << program
                   << " [FMF file] [Header sile] [Output file] [Level number]\n\n"
                      "Invalid selection, select from the following:\n"
                   << std::endl;
@@ -84,7 +112,7 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    int32_t level = ParseLevelNumber(argv[4]);
+    int32_t level = ParseLevelNumber(args[4]);
     if (level < 0 || level >= table.count) {
         std::cout << "Invalid Selection. Valid numbers are between 0 and " << table.count - 1 << "."
                   << std::endl;
@@ -95,10 +123,7 @@ int main(int argc, char** argv) {
         return Fail("Invalid map height for this level.");
     }
 
-    if (!IsDirectory(argv[1])) {
-        input.open(argv[1], std::ios::binary);
-    }
-    if (!input.is_open()) {
+    if (!OpenInput(input, args[1])) {
         return Fail("Failed to open the FMF file.");
     }
     int64_t fileSize = FileSize(input);
@@ -122,10 +147,7 @@ int main(int argc, char** argv) {
                        group.height);
     }
 
-    if (!IsDirectory(argv[2])) {
-        input.open(argv[2], std::ios::binary);
-    }
-    if (!input.is_open()) {
+    if (!OpenInput(input, args[2])) {
         return Fail("Failed to open the header file.");
     }
     int64_t headerFileSize = FileSize(input);
@@ -140,29 +162,41 @@ int main(int argc, char** argv) {
         return Fail("Failed to open the header file.");
     }
     input.close();
-    MapHeader header = MapHeaderFromBytes(headerBytes);
+
+    Packing packing = options.optimal ? Packing::Optimal : Packing::Greedy;
+    std::string packed = PackLevel(headerBytes, cells.get(), cellCount, packing);
+    const bool limited = options.limit >= 0;
+    if (limited && !packed.empty() && static_cast<int64_t>(packed.size()) > options.limit &&
+        packing == Packing::Greedy) {
+        std::cerr << "tessary_pack: the greedy packing takes " << packed.size()
+                  << " bytes, more than the limit of " << options.limit
+                  << "; trying the optimal one." << std::endl;
+        packing = Packing::Optimal;
+        packed = PackLevel(headerBytes, cells.get(), cellCount, packing);
+    }
+    if (packed.empty()) {
+        return Fail("Compression failed.");
+    }
+    if (limited) {
+        int64_t size = static_cast<int64_t>(packed.size());
+        if (size > options.limit) {
+            return Fail("The packed level is " + std::to_string(size) + " bytes, " +
+                        std::to_string(size - options.limit) + " more than the limit.");
+        }
+        std::cerr << "tessary_pack: writing the " << Name(packing) << " packing, " << size
+                  << " bytes, within the limit of " << options.limit << "." << std::endl;
+    }
 
     // Never truncate the run's own inputs or the settings file, whatever name reaches them.
-    if (!DenotesAnyOf(argv[3], {argv[1], argv[2], PathBesideProgram(kSettingsFileName)})) {
-        output.open(argv[3], std::ios::binary | std::ios::trunc);
-    }
-    if (!output.is_open()) {
+    if (DenotesAnyOf(args[3], {args[1], args[2], PathBesideProgram(kSettingsFileName)}) ||
+        !WriteWhole(args[3], packed)) {
         return Fail("Failed to save the output file.");
     }
-    std::streamoff start = output.tellp();
-    output.write(reinterpret_cast<const char*>(headerBytes), kMapHeaderSize);
-    StreamEncoder encoder(output, cells.get(), static_cast<int32_t>(cellCount), header);
-    bool encoded = encoder.encode();
-    output.flush();
-    std::streamoff end = output.tellp();
-    output.close();
-    if (output.fail() || start < 0 || end < 0) {
-        return Fail("Failed to save the output file.");
-    }
-    if (!encoded || !OutputMatches(argv[3], headerBytes, header, cells.get(), cellCount)) {
+    std::string written = ReadWhole(args[3]);
+    if (!PackedLevelMatches(written, headerBytes, cells.get(), cellCount)) {
         return Fail("Compression failed.");
     }
     std::cout << "Compression was successful." << std::endl;
-    std::cout << "Compressed size: " << (end - start) << "bytes." << std::endl;
+    std::cout << "Compressed size: " << written.size() << "bytes." << std::endl;
     return 0;
 }

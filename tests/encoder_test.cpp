@@ -13,20 +13,6 @@
 
 namespace {
 
-// None of these bytes or words occurs in the inputs below unless a case sets it on purpose.
-MapHeader PlainHeader() {
-    MapHeader header;
-    header.fillByteA = 0xA1;
-    header.fillByteB = 0xB2;
-    header.singleByteC = 0xC3;
-    header.singleByteD = 0xD4;
-    header.wordW = 0xE5E6;
-    for (int i = 0; i < kDictionarySize; ++i) {
-        header.dictionary[i] = static_cast<uint16_t>(0xF1E0 + i);
-    }
-    return header;
-}
-
 MapHeader WithWordW(uint16_t word) {
     MapHeader header = PlainHeader();
     header.wordW = word;

@@ -11,6 +11,20 @@
 #include "stream_decoder.h"
 #include "stream_encoder.h"
 
+// None of these bytes or words occurs in an input unless a test puts it there on purpose.
+inline MapHeader PlainHeader() {
+    MapHeader header;
+    header.fillByteA = 0xA1;
+    header.fillByteB = 0xB2;
+    header.singleByteC = 0xC3;
+    header.singleByteD = 0xD4;
+    header.wordW = 0xE5E6;
+    for (int i = 0; i < kDictionarySize; ++i) {
+        header.dictionary[i] = static_cast<uint16_t>(0xF1E0 + i);
+    }
+    return header;
+}
+
 inline std::vector<uint8_t> EncodeBytes(const std::vector<uint8_t>& input,
                                         const MapHeader& header) {
     std::ostringstream out;

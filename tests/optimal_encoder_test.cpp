@@ -13,13 +13,13 @@
 #include "demo_levels.h"
 #include "demo_map.h"
 #include "encoder_test_support.h"
+#include "input_generators.h"
 #include "map_header.h"
 #include "stream_encoder.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-using Random = std::mt19937;
 
 struct Packed {
     Bytes stream;
@@ -59,41 +59,8 @@ Packed EncodeOptimal(const Bytes& input, const MapHeader& header) {
     return ::testing::AssertionSuccess();
 }
 
-int Uniform(Random& random, int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-}
-
-uint8_t AnyByte(Random& random) {
-    return static_cast<uint8_t>(Uniform(random, 0, 255));
-}
-
-bool Chance(Random& random, int percent) {
-    return Uniform(random, 0, 99) < percent;
-}
-
-Bytes RandomBytes(Random& random, size_t size) {
-    Bytes bytes(size);
-    for (uint8_t& byte : bytes) {
-        byte = AnyByte(random);
-    }
-    return bytes;
-}
-
-MapHeader HeaderOfUnusedValues() {
-    MapHeader header;
-    header.fillByteA = 0xA1;
-    header.fillByteB = 0xB2;
-    header.singleByteC = 0xC3;
-    header.singleByteD = 0xD4;
-    header.wordW = 0xE5E6;
-    for (int i = 0; i < kDictionarySize; ++i) {
-        header.dictionary[i] = static_cast<uint16_t>(0xF1E0 + i);
-    }
-    return header;
-}
-
 MapHeader WorkedExampleHeader() {
-    MapHeader header = HeaderOfUnusedValues();
+    MapHeader header = PlainHeader();
     header.fillByteA = 0x00;
     header.wordW = 0x1234;
     header.dictionary[2] = 0x5678;
@@ -133,7 +100,7 @@ struct Alphabet {
 std::vector<Alphabet> ExhaustiveAlphabets() {
     std::vector<Alphabet> alphabets;
     {
-        MapHeader header = HeaderOfUnusedValues();
+        MapHeader header = PlainHeader();
         header.fillByteA = 0x00;
         header.fillByteB = 0x34;
         header.singleByteC = 0x12;
@@ -143,7 +110,7 @@ std::vector<Alphabet> ExhaustiveAlphabets() {
         alphabets.push_back({"fill bytes, wordW and words", header, {0x00, 0x34, 0x12}, 10});
     }
     {
-        MapHeader header = HeaderOfUnusedValues();
+        MapHeader header = PlainHeader();
         header.fillByteB = 0x00;
         header.singleByteC = 0x34;
         header.singleByteD = 0x12;
@@ -153,10 +120,9 @@ std::vector<Alphabet> ExhaustiveAlphabets() {
         header.dictionary[4] = 0x5555;
         alphabets.push_back({"single bytes and a plain byte", header, {0x00, 0x12, 0x34, 0x55}, 8});
     }
-    alphabets.push_back(
-        {"bytes no header field names", HeaderOfUnusedValues(), {0x01, 0x02, 0x03}, 9});
+    alphabets.push_back({"bytes no header field names", PlainHeader(), {0x01, 0x02, 0x03}, 9});
     {
-        MapHeader header = HeaderOfUnusedValues();
+        MapHeader header = PlainHeader();
         header.fillByteA = 0x07;
         header.fillByteB = 0x07;
         header.singleByteC = 0x07;
@@ -248,7 +214,7 @@ TEST(OptimalEncoderTest, MatchesBruteForceAtTheEdgesOfEachCopyReach) {
         {2, 17},  {2, 18},   {3, 258},  {3, 259},   {18, 273},  {18, 274},
         {5, 300}, {3, 4354}, {3, 4355}, {18, 4354}, {18, 4355},
     };
-    MapHeader header = HeaderOfUnusedValues();
+    MapHeader header = PlainHeader();
     header.fillByteA = 0x00;
     unsigned seed = 100;
     for (const Case& c : cases) {
@@ -295,136 +261,6 @@ TEST(OptimalEncoderTest, CopiesFromAtMost65535BytesBack) {
     EXPECT_EQ(far.nibbles - near.nibbles, 40 - 6);
 }
 
-// Rows of 16-bit cells from a small tile set: spans of one tile, rows that repeat the one
-// before with a few changes.
-Bytes MapCells(Random& random, size_t size) {
-    std::vector<uint16_t> tiles(static_cast<size_t>(Uniform(random, 2, 24)));
-    for (uint16_t& tile : tiles) {
-        tile = static_cast<uint16_t>(Chance(random, 50) ? Uniform(random, 0, 0x3F)
-                                                        : Uniform(random, 0, 0xFFFF));
-    }
-    std::vector<uint16_t> row(static_cast<size_t>(Uniform(random, 4, 64)));
-    Bytes bytes;
-    while (bytes.size() < size) {
-        if (bytes.empty() || Chance(random, 25)) {
-            for (size_t x = 0; x < row.size();) {
-                const uint16_t tile = tiles[Uniform(random, 0, int(tiles.size()) - 1)];
-                for (int span = Uniform(random, 1, 12); span > 0 && x < row.size(); --span) {
-                    row[x++] = tile;
-                }
-            }
-        } else {
-            for (int changes = Uniform(random, 0, 3); changes > 0; --changes) {
-                row[Uniform(random, 0, int(row.size()) - 1)] =
-                    tiles[Uniform(random, 0, int(tiles.size()) - 1)];
-            }
-        }
-        for (uint16_t cell : row) {
-            bytes.push_back(static_cast<uint8_t>(cell & 0xFF));
-            bytes.push_back(static_cast<uint8_t>(cell >> 8));
-        }
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-Bytes Runs(Random& random, size_t size, const Bytes& values) {
-    Bytes bytes;
-    while (bytes.size() < size) {
-        bytes.insert(bytes.end(), static_cast<size_t>(Uniform(random, 1, 45)),
-                     values[Uniform(random, 0, int(values.size()) - 1)]);
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-// The header's bytes and words, runs of them, and earlier stretches again.
-Bytes HeaderTokens(Random& random, size_t size, const MapHeader& header) {
-    Bytes bytes;
-    auto word = [&](uint16_t w) {
-        bytes.push_back(static_cast<uint8_t>(w & 0xFF));
-        bytes.push_back(static_cast<uint8_t>(w >> 8));
-    };
-    while (bytes.size() < size) {
-        const int kind = Uniform(random, 0, 6);
-        if (kind < 4) {
-            const uint8_t values[] = {header.fillByteA, header.fillByteB, header.singleByteC,
-                                      header.singleByteD};
-            bytes.insert(bytes.end(), static_cast<size_t>(Uniform(random, 1, 25)), values[kind]);
-        } else if (kind == 4) {
-            word(Chance(random, 30) ? header.wordW
-                                    : header.dictionary[Uniform(random, 0, kDictionarySize - 1)]);
-        } else if (kind == 5 || bytes.size() < 4) {
-            bytes.push_back(AnyByte(random));
-        } else {
-            const size_t length = static_cast<size_t>(Uniform(random, 2, 24));
-            const size_t start = static_cast<size_t>(
-                Uniform(random, 0, int(bytes.size() - std::min(length, bytes.size()))));
-            for (size_t i = 0; i < length && start + i < bytes.size(); ++i) {
-                bytes.push_back(bytes[start + i]);
-            }
-        }
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-// Short blocks repeated after long stretches of other bytes, at every distance class and
-// beyond 65,535.
-Bytes FarRepeats(Random& random, size_t size) {
-    Bytes bytes;
-    std::vector<Bytes> blocks;
-    while (bytes.size() < size) {
-        if (!blocks.empty() && Chance(random, 60)) {
-            const Bytes& block = blocks[Uniform(random, 0, int(blocks.size()) - 1)];
-            bytes.insert(bytes.end(), block.begin(), block.end());
-        } else {
-            Bytes block(static_cast<size_t>(Uniform(random, 3, 40)));
-            for (uint8_t& byte : block) {
-                byte = static_cast<uint8_t>(Uniform(random, 0x00, 0x3F));
-            }
-            blocks.push_back(block);
-            bytes.insert(bytes.end(), block.begin(), block.end());
-        }
-        const int stretch =
-            Chance(random, 50) ? Uniform(random, 200, 5000) : Uniform(random, 4000, 70000);
-        for (int i = 0; i < stretch; ++i) {
-            bytes.push_back(static_cast<uint8_t>(Uniform(random, 0x40, 0xFF)));
-        }
-    }
-    bytes.resize(size);
-    return bytes;
-}
-
-enum Kind { kRandomBytes, kSmallAlphabet, kMapCells, kLongRuns, kHeaderTokens, kFarRepeats };
-
-Bytes Generate(Kind kind, Random& random, size_t size, MapHeader& header) {
-    Bytes input;
-    switch (kind) {
-        case kRandomBytes:
-            input = RandomBytes(random, size);
-            break;
-        case kSmallAlphabet:
-            input = Runs(random, size, RandomBytes(random, 1 + size % 5));
-            std::shuffle(input.begin(), input.end(), random);
-            break;
-        case kMapCells:
-            input = MapCells(random, size);
-            break;
-        case kLongRuns:
-            input = Runs(random, size, RandomBytes(random, 1 + size % 7));
-            break;
-        case kHeaderTokens:
-            header = HeaderFrom(random, RandomBytes(random, 64));
-            return HeaderTokens(random, size, header);
-        case kFarRepeats:
-            input = FarRepeats(random, size);
-            break;
-    }
-    header = HeaderFrom(random, input);
-    return input;
-}
-
 ::testing::AssertionResult NoLargerThanGreedy(const Bytes& input, const MapHeader& header) {
     const Packed optimal = EncodeOptimal(input, header);
     const Bytes greedy = EncodeBytes(input, header);
@@ -448,12 +284,8 @@ TEST(OptimalEncoderTest, NeverLargerThanGreedyAndDecodesBack) {
     for (Kind kind : kinds) {
         for (int i = 0; i < 300; ++i, ++seed) {
             Random random(seed);
-            const int sizeClass = Uniform(random, 0, 9);
-            const size_t size = static_cast<size_t>(sizeClass < 6   ? Uniform(random, 0, 64)
-                                                    : sizeClass < 9 ? Uniform(random, 65, 600)
-                                                                    : Uniform(random, 601, 6000));
             MapHeader header;
-            const Bytes input = Generate(kind, random, size, header);
+            const Bytes input = Generate(kind, random, SmallSize(random), header);
             ASSERT_TRUE(NoLargerThanGreedy(input, header)) << "kind " << kind << ", seed " << seed;
         }
     }

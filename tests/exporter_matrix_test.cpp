@@ -374,3 +374,23 @@ TEST(ExporterMatrix, StreamCutAtEveryByte) {
 }
 
 }  // namespace
+
+namespace {
+
+// Root reads any file whatever its permissions, so this runs only for other users.
+TEST(ExporterMatrix, UnreadableRomIsNotOpened) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not stop root";
+    }
+    Sandbox box;
+    box.writeSettings(Settings());
+    box.writeFile("game.rom", Rom(GoodStream()));
+    std::filesystem::permissions(box.path("game.rom"), std::filesystem::perms::none);
+    ProgramResult r = RunExporter(box, kArgs);
+    EXPECT_EQ(r.out, kBanner + "Failed to open the ROM file. \n");
+    EXPECT_EQ(r.exitStatus, 255);
+    EXPECT_FALSE(box.exists("l.hdr"));
+    std::filesystem::permissions(box.path("game.rom"), std::filesystem::perms::owner_all);
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 // Bad input for the packer, one row each: what it prints, how it exits, and that its
 // inputs, the settings file and every other file are left as they were.
 
+#include <unistd.h>
+
 #include <filesystem>
 #include <functional>
 
@@ -331,6 +333,31 @@ TEST(PackerMatrix, EveryRow) {
             ASSERT_GE(output.size(), 39u) << row.name;
             EXPECT_EQ(Bytes(output.begin(), output.begin() + 38), Header()) << row.name;
         }
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Root reads any file whatever its permissions, so this runs only for other users.
+TEST(PackerMatrix, UnreadableInputsAreNotOpened) {
+    if (geteuid() == 0) {
+        GTEST_SKIP() << "permissions do not stop root";
+    }
+    for (const char* unreadable : {"a.fmf", "a.hdr"}) {
+        Sandbox box;
+        box.writeSettings(kSettings);
+        box.writeFile("a.fmf", Fmf(64));
+        box.writeFile("a.hdr", Header());
+        std::filesystem::permissions(box.path(unreadable), std::filesystem::perms::none);
+        ProgramResult r = RunPacker(box, {"a.fmf", "a.hdr", "out.bin", "1"});
+        EXPECT_EQ(r.out, kBanner + (unreadable == std::string("a.fmf")
+                                        ? "Failed to open the FMF file.\n"
+                                        : SizeLine(84) + "Failed to open the header file.\n"));
+        EXPECT_EQ(r.exitStatus, 255);
+        EXPECT_FALSE(box.exists("out.bin"));
+        std::filesystem::permissions(box.path(unreadable), std::filesystem::perms::owner_all);
     }
 }
 

@@ -1,96 +1,103 @@
 #pragma once
-// For every input position and every copy length 2..18, the nearest earlier occurrence of
-// the bytes there that a copy may use: one that ends at or before the position (copies never
-// overlap) and lies at most 65,535 bytes back.
+// For every input position and every copy length 2..18, which copy command can reach an
+// earlier occurrence of the bytes there, and the distance to one: an occurrence that ends at
+// or before the position (copies never overlap) and lies at most 65,535 bytes back. Since a
+// copy's cost depends only on the command, the cheapest one found stands for all.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "stream_format.h"
 
 constexpr int32_t kMinMatchLength = 2;
 constexpr int32_t kMaxMatchLength = 18;
-constexpr int32_t kMatchLengths = kMaxMatchLength - kMinMatchLength + 1;
 constexpr int32_t kCopyNearReach = 0xFF;  // CopyNear: from the count to this much beyond it
+constexpr int32_t kMaxCopyWordDistance = kCopyWordDistanceBias + 0xF;
 
 class NearestMatches {
   public:
-    // Does the whole search at once; `input` need not outlive the object.
+    // Does the whole search at once. Refers to `input` without owning it: distance() reads
+    // it again.
     NearestMatches(const uint8_t* input, int32_t count);
     NearestMatches(const NearestMatches&) = delete;
     NearestMatches& operator=(const NearestMatches&) = delete;
 
-    // 0 when there is none. Never decreases as `length` grows, and once it is 0 it stays 0.
+    // A length with a bit in `near` has a copy within CopyWord's reach (length 2) or
+    // CopyNear's; any other length from 3 to `mid` has one within CopyMid's, and from there
+    // to `far` within CopyFar's. Length 2 has no other.
+    struct Reach {
+        uint32_t near;  // bit `length`
+        int32_t mid;
+        int32_t far;
+    };
+    Reach reach(int32_t position) const {
+        const uint32_t packed = packed_[static_cast<size_t>(position)];
+        return {packed & kNearBits, static_cast<int32_t>(packed >> kMidShift & kLengthBits),
+                static_cast<int32_t>(packed >> kFarShift & kLengthBits)};
+    }
+
+    // Nibbles of the cheapest copy of `length` bytes from `position`; 0 when there is none.
+    int32_t copyCost(int32_t position, int32_t length) const;
+
+    // The distance of such a copy: the nearest one for CopyWord and CopyNear. Call only
+    // when copyCost() is not 0.
     int32_t distance(int32_t position, int32_t length) const;
 
-    // Equal to distance() wherever the copy commands' costs could tell them apart (both 0,
-    // or both in the reach of the same command), and much faster: it never searches.
-    int32_t distanceClass(int32_t position, int32_t length) const {
-        const uint32_t code = codes_[slot(position, length)];
-        if (code <= kExact) {
-            return code == 0 ? 0 : length + static_cast<int32_t>(code) - 1;
-        }
-        switch ((code - kSameNear) % 3) {
-            case 0:
-                return length + kCopyNearReach;
-            case 1:
-                return length + kCopyNearReach + 1;
-            default:
-                return kMaxCopyMidDistance + 1;
-        }
-    }
-
   private:
-    // One byte per position and length: 0 for none; 1 + distance - length up to kExact;
-    // beyond that, which copy command reaches the distance, and where to find it: at the
-    // length one shorter, or in a list per length kept in position order.
-    static constexpr uint32_t kExact = 0xF9;
-    static constexpr uint32_t kSameNear = 0xFA;    // then Mid, Far
-    static constexpr uint32_t kListedNear = 0xFD;  // then Mid, Far
-    struct Listed {
-        int32_t position;
-        int32_t distance;
-    };
+    static constexpr uint32_t kNearBits = (uint32_t{1} << (kMaxMatchLength + 1)) - 4;
+    static constexpr uint32_t kLengthBits = 0x1F;
+    static constexpr uint32_t kMidShift = kMaxMatchLength + 1;
+    static constexpr uint32_t kFarShift = kMidShift + 5;
+    static constexpr int32_t kLag = kMaxMatchLength;  // the tree holds no nearer position
 
-    // A class of equal strings of one length; its id is its index in the level.
-    struct Group {
-        int32_t newest = -1;       // latest start seen so far
-        int32_t firstChild = -1;   // classes one byte longer, in the next level
-        int32_t nextSibling = -1;  // within the parent's children
-        uint8_t lastByte = 0;
-    };
-
-    // A position's state for the current length, updated in place from the one before.
-    struct Place {
-        int32_t id = -1;        // class, or -1 for a string that occurs only once
-        int32_t previous = -1;  // previous start of the same string
-        int32_t next = -1;      // next start of the same string, once there is one
-        int32_t source = -1;    // nearest start a copy may use, or -1
-    };
-
-    // In blocks of 64 positions, length-major within a block: a sweep over one length writes
-    // whole cache lines, and all lengths of a position lie close together.
-    static size_t slot(int32_t position, int32_t length) {
-        const size_t at = static_cast<size_t>(position);
-        return (at / kBlock * kMatchLengths + static_cast<size_t>(length - kMinMatchLength)) *
-                   kBlock +
-               at % kBlock;
+    // Positions at least kLag back, in binary search trees of their next 18 bytes (fewer
+    // near the end), one tree per hash of the first three, newest at the root. Links are
+    // distances back from the node; 0 for none.
+    void insert(int32_t position);
+    void search(int32_t position);
+    void addNearOnes();
+    // Eight bytes at a time where the input goes on far enough; `b` is the later start.
+    int32_t commonLength(int32_t a, int32_t b, int32_t from, int32_t limit) const {
+        if (b + kMaxMatchLength + 8 <= count_) {
+            for (; from < limit; from += 8) {
+                uint64_t x;
+                uint64_t y;
+                std::memcpy(&x, input_ + a + from, 8);
+                std::memcpy(&y, input_ + b + from, 8);
+                if (x != y) {
+                    return std::min(limit, from + (__builtin_ctzll(x ^ y) >> 3));
+                }
+            }
+            return limit;
+        }
+        while (from < limit && input_[a + from] == input_[b + from]) {
+            ++from;
+        }
+        return from;
     }
-    static constexpr size_t kBlock = 64;
+    uint32_t hashAt(int32_t position) const {
+        const uint32_t key = static_cast<uint32_t>(input_[position] | input_[position + 1] << 8 |
+                                                   input_[position + 2] << 16);
+        return (key * 0x9E3779B1u) >> (32 - hashBits_);
+    }
+    // Older positions than 65,535 bytes back from `position` count as none.
+    int32_t link(int32_t node, int32_t side, int32_t position) const {
+        const int32_t back = links_[2 * static_cast<size_t>(node) + static_cast<size_t>(side)];
+        return back != 0 && position - (node - back) <= kMaxDistance ? node - back : -1;
+    }
+    void setLink(int32_t node, int32_t side, int32_t child) {
+        links_[2 * static_cast<size_t>(node) + static_cast<size_t>(side)] =
+            static_cast<uint16_t>(child < 0 ? 0 : node - child);
+    }
 
-    void setFar(int32_t position, int32_t length, int32_t source, int32_t shorterSource);
-
-    void findPairs(const uint8_t* input, int32_t count);
-    void extend(const uint8_t* input, int32_t count, int32_t length);
-    // Inline: each runs once per position and length.
-    inline void join(int32_t id, int32_t previous, int32_t position);
-    inline int32_t childOf(Group& parent, uint8_t byte);
-    inline void findSource(int32_t position, int32_t length);
-
-    std::vector<uint8_t> codes_;
-    std::vector<Listed> listed_[kMatchLengths];
-    std::vector<Group> parents_;
-    std::vector<Group> groups_;
-    std::vector<Place> places_;
+    const uint8_t* input_;
+    int32_t count_;
+    uint32_t hashBits_ = 0;
+    std::vector<int32_t> roots_;
+    std::vector<uint16_t> links_;      // per position: smaller, then larger
+    std::vector<uint32_t> packed_;     // per position: near bits, mid and far lengths
+    std::vector<uint16_t> distances_;  // per position: to the mid and to the far copy
 };

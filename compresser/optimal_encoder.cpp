@@ -9,22 +9,15 @@
 
 namespace {
 
-constexpr int32_t kMaxCopyWordDistance = kCopyWordDistanceBias + 0xF;
-
-// Nibbles of the cheapest copy of `length` bytes from `distance` back; 0 when none can.
-int32_t CopyCost(int32_t length, int32_t distance) {
-    if (length == 2) {
-        return distance <= kMaxCopyWordDistance ? 2 : 0;
-    }
-    if (distance <= length + kCopyNearReach) {
-        return 4;
-    }
-    return distance <= kMaxCopyMidDistance ? 5 : 6;
-}
+// Stands for a path that does not exist; twice it still fits, so inputs up to 2^28 bytes.
+constexpr int32_t kUnreachable = int32_t{1} << 29;
 
 // By length; Literals with a count of 1 or 2 costs a nibble more than Literal1 or Literal2.
-constexpr int32_t kLiteralCost[kMaxLiterals + 1] = {0,  3,  5,  8,  10, 12, 14, 16,
-                                                    18, 20, 22, 24, 26, 28, 30, 32};
+// Up to the longest run or copy, so that one loop weighs all three.
+constexpr int32_t kLiteralCost[kMaxCount + 1] = {
+    0,  3,  5,  8,  10, 12, 14,           16,           18,          20,
+    22, 24, 26, 28, 30, 32, kUnreachable, kUnreachable, kUnreachable};
+static_assert(kMaxLiterals == 15, "literal costs are listed up to 15 bytes");
 
 // The lowest index, so equal entries always give the same stream; -1 when absent.
 int32_t DictionaryIndex(const MapHeader& header, uint32_t word) {
@@ -55,11 +48,13 @@ bool OptimalEncoder::encode() {
     for (uint16_t word : header_.dictionary) {
         dictionaryWords_[word >> 6] |= uint64_t{1} << (word & 63);
     }
-    cost_.assign(static_cast<size_t>(count_) + 1, 0);
+    // Past the end nothing is reachable, so no command needs to check that it fits.
+    cost_.assign(static_cast<size_t>(count_) + kMaxCount + 1, kUnreachable);
+    cost_[static_cast<size_t>(count_)] = 0;
     int32_t run = 0;
     for (int32_t p = count_ - 1; p >= 0; --p) {
         run = p + 1 < count_ && input_[p + 1] == input_[p] ? std::min(run + 1, kMaxCount) : 1;
-        cost_[static_cast<size_t>(p)] = cheapestAt(p, run, matches).nibbles;
+        cost_[static_cast<size_t>(p)] = cheapestCost(p, run, matches.reach(p));
     }
     nibbles_ = static_cast<int64_t>(cost_[0]) + 2;
 
@@ -98,6 +93,41 @@ static_assert(kLiteralRank + kMaxLiterals - 1 < (1u << kRankBits), "ranks must f
 
 }  // namespace
 
+// The same minimum as cheapestAt() gives, without settling ties: every length from 3 up
+// costs the cheapest of a literal, a run and a copy command that long.
+int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run,
+                                     const NearestMatches::Reach& reach) const {
+    const int32_t* const cost = cost_.data() + p;
+    const uint8_t byte = input_[p];
+    const bool single = byte == header_.singleByteC || byte == header_.singleByteD ||
+                        (p >= 1 && input_[p - 1] == byte);
+    int32_t best = (single ? 1 : kLiteralCost[1]) + cost[1];
+    if (p + 1 < count_) {
+        const uint8_t next = input_[p + 1];
+        const uint32_t word = byte | next << 8;
+        int32_t pair = kLiteralCost[2];
+        if (word == header_.wordW || (p >= 2 && input_[p - 2] == byte && input_[p - 1] == next)) {
+            pair = 1;
+        } else if ((reach.near >> kMinMatchLength & 1) ||
+                   (dictionaryWords_[word >> 6] >> (word & 63) & 1)) {
+            pair = 2;
+        }
+        best = std::min(best, pair + cost[2]);
+    }
+    const bool fill = byte == header_.fillByteA || byte == header_.fillByteB;
+    const int32_t runCost = fill ? 2 : 4;
+    for (int32_t length = kCountBias; length <= kMaxCount; ++length) {
+        const int32_t copy = reach.near >> length & 1 ? 4
+                             : length <= reach.mid    ? 5
+                             : length <= reach.far    ? 6
+                                                      : kUnreachable;
+        const int32_t command =
+            std::min(std::min(kLiteralCost[length], length <= run ? runCost : kUnreachable), copy);
+        best = std::min(best, command + cost[length]);
+    }
+    return best;
+}
+
 OptimalEncoder::Choice OptimalEncoder::cheapestAt(int32_t p, int32_t run,
                                                   const NearestMatches& matches) const {
     const int32_t* const cost = cost_.data() + p;
@@ -113,11 +143,7 @@ OptimalEncoder::Choice OptimalEncoder::cheapestAt(int32_t p, int32_t run,
         offer(fill ? 2 : 4, length, kRunRank + kMaxCount - length);
     }
     for (int32_t length = kMinMatchLength; length <= kMaxMatchLength; ++length) {
-        const int32_t distance = matches.distanceClass(p, length);
-        if (distance == 0) {
-            break;
-        }
-        const int32_t nibbles = CopyCost(length, distance);
+        const int32_t nibbles = matches.copyCost(p, length);
         if (nibbles > 0) {
             offer(nibbles, length, kCopyRank + kMaxMatchLength - length);
         }

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "map_header.h"
+#include "nearest_matches.h"
 
-class NearestMatches;
 class NibbleWriter;
 
 class OptimalEncoder {
@@ -50,6 +50,7 @@ class OptimalEncoder {
     };
 
     // `run`: how many bytes from `position` on equal the one there, at most 18.
+    int32_t cheapestCost(int32_t position, int32_t run, const NearestMatches::Reach& reach) const;
     Choice cheapestAt(int32_t position, int32_t run, const NearestMatches& matches) const;
     void putCommand(NibbleWriter& writer, int32_t position, const Choice& choice,
                     const NearestMatches& matches) const;

@@ -35,6 +35,7 @@ void PrintUsage(const MapGroupTable& table) {
 }
 
 void ReportDecodeFailure(int32_t level, const DecodeFailure& failure, long long romOffset) {
+    std::fflush(stdout);  // keeps the progress lines first when both streams share a file
     std::fprintf(stderr, "tessary: level %d will not unpack: %s (output offset %u",
                  static_cast<int>(level), DecodeFailureKindName(failure.kind), failure.position);
     if (failure.command == kNoCommand) {
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
                       rom.read(reinterpret_cast<char*>(headerBytes), kMapHeaderSize);
     std::printf("Expanding compressed map data ... \n");
     if (!headerRead) {
+        std::fflush(stdout);
         std::fprintf(stderr,
                      "tessary: level %d will not unpack: the ROM image holds no %d-byte header "
                      "at offset %d (0x%08X).\n",

@@ -31,17 +31,31 @@ std::vector<int32_t> NaiveDistances(const Bytes& input, int32_t position) {
     return distances;
 }
 
-// Whether two distances cost the same copy command, or are both absent.
-int Reach(int32_t length, int32_t distance) {
+// Nibbles of the cheapest copy command that reaches `distance`; 0 when none does.
+int32_t Cost(int32_t length, int32_t distance) {
     if (distance == 0) {
         return 0;
     }
-    if (distance <= length + 255) {
-        return 1;
+    if (length == 2) {
+        return distance <= 17 ? 2 : 0;
     }
-    return distance <= 4354 ? 2 : 3;
+    if (distance <= length + 255) {
+        return 4;
+    }
+    return distance <= 4354 ? 5 : 6;
 }
 
+int32_t Common(const Bytes& input, int32_t a, int32_t b) {
+    int32_t common = 0;
+    while (b + common < static_cast<int32_t>(input.size()) &&
+           input[a + common] == input[b + common]) {
+        ++common;
+    }
+    return common;
+}
+
+// The nearest occurrence is always the cheapest to copy from, so its cost is the one to
+// find; and the distance given must be one a copy of that cost can use.
 ::testing::AssertionResult AllNearest(const Bytes& input, const std::vector<int32_t>& positions) {
     const NearestMatches matches(input.data(), static_cast<int32_t>(input.size()));
     for (int32_t p : positions) {
@@ -50,16 +64,23 @@ int Reach(int32_t length, int32_t distance) {
             if (p + length > static_cast<int32_t>(input.size())) {
                 break;
             }
-            const int32_t found = matches.distance(p, length);
-            if (found != expected[length]) {
+            const int32_t cost = matches.copyCost(p, length);
+            const int32_t nearest = expected[length];
+            if (cost != Cost(length, nearest)) {
                 return ::testing::AssertionFailure()
-                       << "position " << p << ", length " << length << ": " << found << ", nearest "
-                       << expected[length];
+                       << "position " << p << ", length " << length << ": cost " << cost
+                       << ", nearest " << nearest;
             }
-            if (Reach(length, matches.distanceClass(p, length)) != Reach(length, found)) {
+            if (cost == 0) {
+                continue;
+            }
+            const int32_t found = matches.distance(p, length);
+            const bool nearestWanted = cost <= 4;
+            if (found < length || found > p || Common(input, p - found, p) < length ||
+                Cost(length, found) != cost || (nearestWanted && found != nearest)) {
                 return ::testing::AssertionFailure()
-                       << "position " << p << ", length " << length << ": class "
-                       << matches.distanceClass(p, length) << " for distance " << found;
+                       << "position " << p << ", length " << length << ": distance " << found
+                       << ", nearest " << nearest;
             }
         }
     }
@@ -148,9 +169,12 @@ TEST(NearestMatchesTest, ReachesBack65535BytesAtMost) {
         }
     }
     const NearestMatches matches(input.data(), static_cast<int32_t>(input.size()));
-    for (int32_t length = kMinMatchLength; length <= kMaxMatchLength; ++length) {
+    // CopyWord reaches 17 bytes back only.
+    EXPECT_EQ(matches.copyCost(reachable, 2), 0);
+    for (int32_t length = kMinMatchLength + 1; length <= kMaxMatchLength; ++length) {
+        EXPECT_EQ(matches.copyCost(reachable, length), 6) << "length " << length;
         EXPECT_EQ(matches.distance(reachable, length), 65535) << "length " << length;
-        EXPECT_EQ(matches.distance(unreachable, length), 0) << "length " << length;
+        EXPECT_EQ(matches.copyCost(unreachable, length), 0) << "length " << length;
     }
     EXPECT_TRUE(AllNearest(input, {reachable, reachable + 5, unreachable, unreachable + 7}));
 }

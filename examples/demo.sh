@@ -50,4 +50,6 @@ else
     echo "   the level unpacks to a different map"
     exit 1
 fi
-echo "== Size with the header: $original bytes in demo.rom, $packed bytes packed again"
+"$bin/tessary_pack" --optimal level.fmf level.hdr optimal.bin "$level" > /dev/null
+echo "== Size with the header: $original bytes in demo.rom, $packed bytes packed again," \
+    "$(stat -c %s optimal.bin) bytes with --optimal"

@@ -1,166 +1,196 @@
 #include "nearest_matches.h"
 
 #include <algorithm>
-
-// Occurrences at least 18 bytes back cannot overlap any copy, so they go into binary search
-// trees ordered by their next 18 bytes, newest at each root: the search path of the bytes at
-// a position then passes, for every length, the nearest occurrence that long. A position
-// joins its tree 18 positions late, so no nearer one stands in the way. The 16 distances
-// below that are checked directly, where overlap matters.
+#include <utility>
 
 namespace {
 
 constexpr int32_t kMinCopyLength = kCountBias;
 
-// Bits `lowest` to `highest`.
-uint32_t Lengths(int32_t lowest, int32_t highest) {
-    return ((uint32_t{2} << highest) - 1) & ~((uint32_t{1} << lowest) - 1);
+// Bytes the same at `a` and at `b`, up to `limit`.
+int32_t CommonLength(const uint8_t* input, int32_t a, int32_t b, int32_t limit) {
+    int32_t common = 0;
+    while (common < limit && input[a + common] == input[b + common]) {
+        ++common;
+    }
+    return common;
 }
 
 }  // namespace
 
+// The strings of each length are sorted into exact classes, one level per length: a class of
+// length L+1 is a class of length L and one more byte. Sweeping the positions in order, each
+// position learns the previous start of its string, and from it the nearest start that does
+// not overlap it. Only the first two bytes are hashed, and that table compares them, so no
+// match needs verifying afterwards. What a position keeps is which command reaches each
+// length, and two distances, so little memory is touched.
+
 NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
     : input_(input),
-      count_(std::max(count, 0)),
-      packed_(static_cast<size_t>(count_), 0),
-      distances_(2 * static_cast<size_t>(count_), 0) {
-    if (count_ >= kMinCopyLength) {
-        hashBits_ = 4;
-        while (hashBits_ < 15 && (int32_t{1} << hashBits_) < count_) {
-            ++hashBits_;
-        }
-        roots_.assign(size_t{1} << hashBits_, -1);
-        links_.resize(2 * static_cast<size_t>(count_));
-        for (int32_t p = 0; p + kMinCopyLength <= count_; ++p) {
-            if (p >= kLag) {
-                insert(p - kLag);
+      packed_(static_cast<size_t>(std::max(count, 0)), 0),
+      distances_(2 * static_cast<size_t>(std::max(count, 0)), 0) {
+    if (count < kMinMatchLength) {
+        return;
+    }
+    // No level has more classes than positions, so nothing grows later.
+    const size_t size = static_cast<size_t>(count);
+    parents_.reserve(size);
+    groups_.reserve(size);
+    places_.assign(size, Place{});
+    findPairs(input, count);
+    for (int32_t length = kMinMatchLength + 1; length <= kMaxMatchLength && length <= count;
+         ++length) {
+        std::swap(parents_, groups_);
+        extend(input, count, length);
+    }
+    // Only the summary is kept; the memory goes back before the caller needs more.
+    parents_ = std::vector<Group>();
+    groups_ = std::vector<Group>();
+    places_ = std::vector<Place>();
+}
+
+// The nearest start a copy may use is the previous start of the same string unless that one
+// overlaps. Then it is the nearest among the starts that overlap the previous one but not
+// this position, or failing those, the one the previous start found. Call only when there
+// was one for a byte less, since a longer string never has a nearer one.
+inline void NearestMatches::findSource(int32_t position, int32_t length) {
+    Place* const places = places_.data();
+    Place& place = places[position];
+    int32_t source = place.previous;
+    if (source >= 0 && position - source < length) {
+        const int32_t before = source;
+        const uint16_t back = places[before].sourceBack;
+        source = back == 0 ? -1 : before - back;
+        for (int32_t q = position - length; q > before - length && q >= 0; --q) {
+            if (places[q].id == place.id) {
+                source = q;
+                break;
             }
-            search(p);
-        }
-        // The trees go back before the caller needs more memory.
-        roots_ = std::vector<int32_t>();
-        links_ = std::vector<uint16_t>();
-    }
-    addNearOnes();
-}
-
-// Makes `position` the root of its tree, splitting the old tree along its search path into
-// the new root's two sides. An older node with the same bytes, as far as the position has
-// them, goes: every later search sees the two alike, and the new one is nearer.
-void NearestMatches::insert(int32_t position) {
-    const int32_t limit = std::min(kMaxMatchLength, count_ - position);
-    int32_t& root = roots_[hashAt(position)];
-    int32_t node = root >= 0 && position - root <= kMaxDistance ? root : -1;
-    root = position;
-    int32_t smallerOwner = position;
-    int32_t smallerSide = 0;
-    int32_t smallerLength = 0;
-    int32_t largerOwner = position;
-    int32_t largerSide = 1;
-    int32_t largerLength = 0;
-    while (node >= 0) {
-        const int32_t length =
-            commonLength(node, position, std::min(smallerLength, largerLength), limit);
-        if (length == limit) {
-            setLink(smallerOwner, smallerSide, link(node, 0, position));
-            setLink(largerOwner, largerSide, link(node, 1, position));
-            return;
-        }
-        if (input_[node + length] < input_[position + length]) {
-            setLink(smallerOwner, smallerSide, node);
-            smallerOwner = node;
-            smallerSide = 1;
-            smallerLength = length;
-            node = link(node, 1, position);
-        } else {
-            setLink(largerOwner, largerSide, node);
-            largerOwner = node;
-            largerSide = 0;
-            largerLength = length;
-            node = link(node, 0, position);
         }
     }
-    setLink(smallerOwner, smallerSide, -1);
-    setLink(largerOwner, largerSide, -1);
-}
-
-// Walks the search path of the bytes at `position`; the nearest node of each length comes
-// before any farther one as long.
-void NearestMatches::search(int32_t position) {
-    const int32_t limit = std::min(kMaxMatchLength, count_ - position);
-    const int32_t root = roots_[hashAt(position)];
-    int32_t node = root >= 0 && position - root <= kMaxDistance ? root : -1;
-    int32_t smallerLength = 0;
-    int32_t largerLength = 0;
-    uint32_t near = 0;
-    int32_t mid = 0;
-    int32_t far = kMinCopyLength - 1;
+    if (source < 0 || position - source > kMaxDistance) {
+        place.sourceBack = 0;
+        return;
+    }
+    place.sourceBack = static_cast<uint16_t>(position - source);
+    // Lengths come in increasing order, and a longer string is never nearer, so the last
+    // length in each reach is the longest.
+    const int32_t distance = position - source;
+    uint32_t& packed = packed_[static_cast<size_t>(position)];
     uint16_t* const distances = &distances_[2 * static_cast<size_t>(position)];
-    while (node >= 0) {
-        const int32_t length =
-            commonLength(node, position, std::min(smallerLength, largerLength), limit);
-        // The path goes ever farther back, so a node that is no longer than one before it
-        // can add nothing.
-        if (length > far) {
-            const int32_t distance = position - node;
-            far = length;
-            distances[1] = static_cast<uint16_t>(distance);
-            if (distance <= kMaxCopyMidDistance) {
-                mid = length;
-                distances[0] = static_cast<uint16_t>(distance);
-                const int32_t lowest = std::max(kMinCopyLength, distance - kCopyNearReach);
-                if (length >= lowest) {
-                    near |= Lengths(lowest, length);
-                }
-            }
-        }
-        if (length == limit) {
-            break;
-        }
-        if (input_[node + length] < input_[position + length]) {
-            smallerLength = length;
-            node = link(node, 1, position);
-        } else {
-            largerLength = length;
-            node = link(node, 0, position);
-        }
+    const bool near = length == kMinMatchLength ? distance <= kMaxCopyWordDistance
+                                                : distance <= length + kCopyNearReach;
+    packed = (packed & ~(kLengthBits << kFarShift)) | static_cast<uint32_t>(length) << kFarShift |
+             (near ? uint32_t{1} << length : 0);
+    distances[1] = static_cast<uint16_t>(distance);
+    if (length > kMinMatchLength && distance <= kMaxCopyMidDistance) {
+        packed = (packed & ~(kLengthBits << kMidShift)) | static_cast<uint32_t>(length)
+                                                              << kMidShift;
+        distances[0] = static_cast<uint16_t>(distance);
     }
-    packed_[static_cast<size_t>(position)] =
-        near | static_cast<uint32_t>(mid) << kMidShift |
-        static_cast<uint32_t>(mid > 0 || far >= kMinCopyLength ? far : 0) << kFarShift;
 }
 
-// Distances 2..17, backwards: how many bytes from each position on agree with those that
-// far back, capped at 18 and at the distance, so that no copy overlaps.
-void NearestMatches::addNearOnes() {
-    constexpr int32_t kNear = kLag - 2;  // distances kLag - 1 down to 2
-    uint8_t agree[kNear] = {};
-    uint8_t cap[kNear];
-    for (int32_t i = 0; i < kNear; ++i) {
-        cap[i] = static_cast<uint8_t>(kLag - 1 - i);
+// Makes `position` the newest member of class `id`, after `previous`.
+inline void NearestMatches::join(int32_t id, int32_t previous, int32_t position) {
+    Place* const places = places_.data();
+    Place& place = places[position];
+    place.id = id;
+    place.previous = previous;
+    place.later = false;
+    if (previous >= 0) {
+        places[previous].later = true;
     }
-    for (int32_t p = count_ - 1; p >= 0; --p) {
-        const uint8_t byte = input_[p];
-        uint8_t longest = 0;
-        if (p >= kLag - 1) {
-            // Plain byte arithmetic, so that the compiler can do all 16 at once.
-            const uint8_t* const back = input_ + (p - (kLag - 1));
-            for (int32_t i = 0; i < kNear; ++i) {
-                const uint8_t more = static_cast<uint8_t>(agree[i] + (agree[i] < kMaxMatchLength));
-                agree[i] = back[i] == byte ? more : 0;
-                const uint8_t usable = agree[i] < cap[i] ? agree[i] : cap[i];
-                longest = usable > longest ? usable : longest;
+    groups_[static_cast<size_t>(id)].newest = position;
+}
+
+// Pairs get dense ids through a table indexed by the pair itself when the input is large,
+// and through a small open-addressed one otherwise, so a short input costs little to set up.
+void NearestMatches::findPairs(const uint8_t* input, int32_t count) {
+    uint32_t bits = 4;
+    while (bits < 16 && (size_t{1} << bits) < 2 * static_cast<size_t>(count)) {
+        ++bits;
+    }
+    const bool direct = bits == 16;
+    const uint32_t mask = (uint32_t{1} << bits) - 1;
+    // Ids fit 16 bits, as there are no more slots; a bit per slot tells which are taken.
+    std::vector<uint16_t> slotIds(size_t{1} << bits, 0);
+    std::vector<uint64_t> taken(((size_t{1} << bits) + 63) / 64, 0);
+    std::vector<uint16_t> slotPairs(direct ? 0 : size_t{1} << bits, 0);
+    auto isTaken = [&taken](uint32_t slot) { return (taken[slot >> 6] >> (slot & 63) & 1) != 0; };
+    groups_.clear();
+    for (int32_t p = 0; p + 1 < count; ++p) {
+        const uint16_t pair = static_cast<uint16_t>(input[p] | input[p + 1] << 8);
+        uint32_t slot = pair;
+        if (!direct) {
+            slot = (pair * 0x9E3779B1u) >> (32 - bits);
+            while (isTaken(slot) && slotPairs[slot] != pair) {
+                slot = (slot + 1) & mask;
             }
+            slotPairs[slot] = pair;
+        }
+        if (!isTaken(slot)) {
+            taken[slot >> 6] |= uint64_t{1} << (slot & 63);
+            slotIds[slot] = static_cast<uint16_t>(groups_.size());
+            groups_.push_back(Group{});
+        }
+        join(slotIds[slot], groups_[static_cast<size_t>(slotIds[slot])].newest, p);
+        findSource(p, kMinMatchLength);
+    }
+}
+
+// Most recently used first, since neighbouring positions tend to repeat the same strings.
+inline int32_t NearestMatches::childOf(Group& parent, uint8_t byte) {
+    int32_t before = -1;
+    int32_t id = parent.firstChild;
+    while (id >= 0 && groups_[static_cast<size_t>(id)].lastByte != byte) {
+        before = id;
+        id = groups_[static_cast<size_t>(id)].nextSibling;
+    }
+    if (id < 0) {
+        id = static_cast<int32_t>(groups_.size());
+        Group child;
+        child.nextSibling = parent.firstChild;
+        child.lastByte = byte;
+        groups_.push_back(child);
+        parent.firstChild = id;
+    } else if (before >= 0) {
+        Group& child = groups_[static_cast<size_t>(id)];
+        groups_[static_cast<size_t>(before)].nextSibling = child.nextSibling;
+        child.nextSibling = parent.firstChild;
+        parent.firstChild = id;
+    }
+    return id;
+}
+
+// Turns each position's state for length - 1 into that for `length`, in place: a position
+// reads its own old state and only the new state of earlier positions.
+void NearestMatches::extend(const uint8_t* input, int32_t count, int32_t length) {
+    groups_.clear();
+    Place* const places = places_.data();
+    for (int32_t p = 0; p + length <= count; ++p) {
+        Place& place = places[p];
+        // A string found only once is found only once when longer, too.
+        if (place.previous < 0 && !place.later) {
+            place = Place{};
+            continue;
+        }
+        const uint8_t byte = input[p + length - 1];
+        const int32_t before = place.previous;
+        // Usually the previous start of the shorter string goes on as this one does; then it
+        // is the previous start of this string too, and no search is needed.
+        if (before >= 0 && input[before + length - 1] == byte) {
+            join(places[before].id, before, p);
         } else {
-            for (int32_t i = 0; i < kNear; ++i) {
-                const bool same = cap[i] <= p && input_[p - cap[i]] == byte;
-                agree[i] = same ? static_cast<uint8_t>(agree[i] + (agree[i] < kMaxMatchLength)) : 0;
-                longest = std::max(longest, std::min(agree[i], cap[i]));
-            }
+            const int32_t id = childOf(parents_[static_cast<size_t>(place.id)], byte);
+            join(id, groups_[static_cast<size_t>(id)].newest, p);
         }
-        if (longest >= kMinMatchLength) {
-            packed_[static_cast<size_t>(p)] |= Lengths(kMinMatchLength, longest);
+        if (place.sourceBack != 0) {
+            findSource(p, length);
         }
+    }
+    // Positions too near the end for this length have no class of it.
+    for (int32_t p = std::max(count - length + 1, 0); p < count; ++p) {
+        places[p] = Place{};
     }
 }
 
@@ -175,6 +205,8 @@ int32_t NearestMatches::copyCost(int32_t position, int32_t length) const {
     return length <= found.mid ? 5 : length <= found.far ? 6 : 0;
 }
 
+// Within CopyWord's and CopyNear's reach the nearest distance is found again by trying each:
+// there are at most 256, and only the copies written ask.
 int32_t NearestMatches::distance(int32_t position, int32_t length) const {
     const int32_t cost = copyCost(position, length);
     if (cost == 5 || cost == 6) {
@@ -183,7 +215,7 @@ int32_t NearestMatches::distance(int32_t position, int32_t length) const {
     const int32_t farthest = std::min(
         position, length == kMinMatchLength ? kMaxCopyWordDistance : length + kCopyNearReach);
     for (int32_t distance = length; distance <= farthest; ++distance) {
-        if (commonLength(position - distance, position, 0, length) == length) {
+        if (CommonLength(input_, position - distance, position, length) == length) {
             return distance;
         }
     }

@@ -4,10 +4,8 @@
 // or before the position (copies never overlap) and lies at most 65,535 bytes back. Since a
 // copy's cost depends only on the command, the cheapest one found stands for all.
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <vector>
 
 #include "stream_format.h"
@@ -51,53 +49,34 @@ class NearestMatches {
     static constexpr uint32_t kLengthBits = 0x1F;
     static constexpr uint32_t kMidShift = kMaxMatchLength + 1;
     static constexpr uint32_t kFarShift = kMidShift + 5;
-    static constexpr int32_t kLag = kMaxMatchLength;  // the tree holds no nearer position
 
-    // Positions at least kLag back, in binary search trees of their next 18 bytes (fewer
-    // near the end), one tree per hash of the first three, newest at the root. Links are
-    // distances back from the node; 0 for none.
-    void insert(int32_t position);
-    void search(int32_t position);
-    void addNearOnes();
-    // Eight bytes at a time where the input goes on far enough; `b` is the later start.
-    int32_t commonLength(int32_t a, int32_t b, int32_t from, int32_t limit) const {
-        if (b + kMaxMatchLength + 8 <= count_) {
-            for (; from < limit; from += 8) {
-                uint64_t x;
-                uint64_t y;
-                std::memcpy(&x, input_ + a + from, 8);
-                std::memcpy(&y, input_ + b + from, 8);
-                if (x != y) {
-                    return std::min(limit, from + (__builtin_ctzll(x ^ y) >> 3));
-                }
-            }
-            return limit;
-        }
-        while (from < limit && input_[a + from] == input_[b + from]) {
-            ++from;
-        }
-        return from;
-    }
-    uint32_t hashAt(int32_t position) const {
-        const uint32_t key = static_cast<uint32_t>(input_[position] | input_[position + 1] << 8 |
-                                                   input_[position + 2] << 16);
-        return (key * 0x9E3779B1u) >> (32 - hashBits_);
-    }
-    // Older positions than 65,535 bytes back from `position` count as none.
-    int32_t link(int32_t node, int32_t side, int32_t position) const {
-        const int32_t back = links_[2 * static_cast<size_t>(node) + static_cast<size_t>(side)];
-        return back != 0 && position - (node - back) <= kMaxDistance ? node - back : -1;
-    }
-    void setLink(int32_t node, int32_t side, int32_t child) {
-        links_[2 * static_cast<size_t>(node) + static_cast<size_t>(side)] =
-            static_cast<uint16_t>(child < 0 ? 0 : node - child);
-    }
+    // A class of equal strings of one length; its id is its index in the level.
+    struct Group {
+        int32_t newest = -1;       // latest start seen so far
+        int32_t firstChild = -1;   // classes one byte longer, in the next level
+        int32_t nextSibling = -1;  // within the parent's children
+        uint8_t lastByte = 0;
+    };
+
+    // A position's state for the current length, updated in place from the one before.
+    struct Place {
+        int32_t id = -1;          // class, or -1 for a string that occurs only once
+        int32_t previous = -1;    // previous start of the same string
+        uint16_t sourceBack = 0;  // how far back the nearest start a copy may use is, or 0
+        bool later = false;       // whether the same string starts again later
+    };
+
+    void findPairs(const uint8_t* input, int32_t count);
+    void extend(const uint8_t* input, int32_t count, int32_t length);
+    // Inline: each runs once per position and length.
+    inline void join(int32_t id, int32_t previous, int32_t position);
+    inline int32_t childOf(Group& parent, uint8_t byte);
+    inline void findSource(int32_t position, int32_t length);
 
     const uint8_t* input_;
-    int32_t count_;
-    uint32_t hashBits_ = 0;
-    std::vector<int32_t> roots_;
-    std::vector<uint16_t> links_;      // per position: smaller, then larger
     std::vector<uint32_t> packed_;     // per position: near bits, mid and far lengths
     std::vector<uint16_t> distances_;  // per position: to the mid and to the far copy
+    std::vector<Group> parents_;
+    std::vector<Group> groups_;
+    std::vector<Place> places_;
 };

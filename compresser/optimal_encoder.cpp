@@ -13,7 +13,7 @@ namespace {
 constexpr int32_t kUnreachable = int32_t{1} << 29;
 
 // By length; Literals with a count of 1 or 2 costs a nibble more than Literal1 or Literal2.
-// Up to the longest run or copy, so that one loop weighs all three.
+// Up to the longest run or copy, so that one loop can go over all lengths.
 constexpr int32_t kLiteralCost[kMaxCount + 1] = {
     0,  3,  5,  8,  10, 12, 14,           16,           18,          20,
     22, 24, 26, 28, 30, 32, kUnreachable, kUnreachable, kUnreachable};
@@ -93,8 +93,7 @@ static_assert(kLiteralRank + kMaxLiterals - 1 < (1u << kRankBits), "ranks must f
 
 }  // namespace
 
-// The same minimum as cheapestAt() gives, without settling ties: every length from 3 up
-// costs the cheapest of a literal, a run and a copy command that long.
+// The same minimum as cheapestAt() gives, without settling ties.
 int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run,
                                      const NearestMatches::Reach& reach) const {
     const int32_t* const cost = cost_.data() + p;
@@ -114,16 +113,37 @@ int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run,
         }
         best = std::min(best, pair + cost[2]);
     }
-    const bool fill = byte == header_.fillByteA || byte == header_.fillByteB;
-    const int32_t runCost = fill ? 2 : 4;
+    // Runs, and copies within a reach, cost the same for every length from 3 up to some
+    // longest, so the cheapest way on from any of those lengths is all they need.
+    int32_t cheapestFrom[kMaxCount + 1];
+    int32_t cheapest = kUnreachable;
+    int32_t literal = kUnreachable;
     for (int32_t length = kCountBias; length <= kMaxCount; ++length) {
-        const int32_t copy = reach.near >> length & 1 ? 4
-                             : length <= reach.mid    ? 5
-                             : length <= reach.far    ? 6
-                                                      : kUnreachable;
-        const int32_t command =
-            std::min(std::min(kLiteralCost[length], length <= run ? runCost : kUnreachable), copy);
-        best = std::min(best, command + cost[length]);
+        cheapest = std::min(cheapest, cost[length]);
+        cheapestFrom[length] = cheapest;
+        literal = std::min(literal, kLiteralCost[length] + cost[length]);
+    }
+    best = std::min(best, literal);
+    const bool fill = byte == header_.fillByteA || byte == header_.fillByteB;
+    if (run >= kCountBias) {
+        best = std::min(best, (fill ? 2 : 4) + cheapestFrom[run]);
+    }
+    if (reach.far >= kCountBias) {
+        best = std::min(best, 6 + cheapestFrom[reach.far]);
+    }
+    if (reach.mid >= kCountBias) {
+        best = std::min(best, 5 + cheapestFrom[reach.mid]);
+    }
+    // CopyNear's lengths usually run from 3 on without a gap; any others one by one.
+    uint32_t near = reach.near >> kCountBias;
+    if (near & 1) {
+        const int32_t lengths = __builtin_ctz(~near);
+        best = std::min(best, 4 + cheapestFrom[kCountBias + lengths - 1]);
+        near &= ~((uint32_t{1} << lengths) - 1);
+    }
+    while (near != 0) {
+        best = std::min(best, 4 + cost[kCountBias + __builtin_ctz(near)]);
+        near &= near - 1;
     }
     return best;
 }

@@ -8,6 +8,23 @@
 #include "stream_check.h"
 #include "stream_encoder.h"
 
+namespace {
+
+// True when `packed` is the header followed by a stream that unpacks to exactly `cells` and
+// ends where `packed` ends.
+bool PackedLevelMatches(const std::string& packed, const uint8_t* headerBytes, const uint8_t* cells,
+                        uint32_t count) {
+    if (packed.size() < static_cast<size_t>(kMapHeaderSize) ||
+        !std::equal(headerBytes, headerBytes + kMapHeaderSize,
+                    reinterpret_cast<const uint8_t*>(packed.data()))) {
+        return false;
+    }
+    std::istringstream stream(packed.substr(kMapHeaderSize));
+    return StreamDecodesTo(stream, MapHeaderFromBytes(headerBytes), cells, count);
+}
+
+}  // namespace
+
 std::string PackLevel(const uint8_t* headerBytes, const uint8_t* cells, uint32_t count,
                       Packing packing) {
     MapHeader header = MapHeaderFromBytes(headerBytes);
@@ -26,15 +43,4 @@ std::string PackLevel(const uint8_t* headerBytes, const uint8_t* cells, uint32_t
         return "";
     }
     return packed;
-}
-
-bool PackedLevelMatches(const std::string& packed, const uint8_t* headerBytes, const uint8_t* cells,
-                        uint32_t count) {
-    if (packed.size() < static_cast<size_t>(kMapHeaderSize) ||
-        !std::equal(headerBytes, headerBytes + kMapHeaderSize,
-                    reinterpret_cast<const uint8_t*>(packed.data()))) {
-        return false;
-    }
-    std::istringstream stream(packed.substr(kMapHeaderSize));
-    return StreamDecodesTo(stream, MapHeaderFromBytes(headerBytes), cells, count);
 }

@@ -10,8 +10,3 @@ enum class Packing { Greedy, Optimal };
 // Empty when the packed stream does not unpack to `cells` (which would be a fault of ours).
 std::string PackLevel(const uint8_t* headerBytes, const uint8_t* cells, uint32_t count,
                       Packing packing);
-
-// True when `packed` is `headerBytes` followed by a stream that unpacks to exactly `cells`
-// and ends where `packed` ends.
-bool PackedLevelMatches(const std::string& packed, const uint8_t* headerBytes, const uint8_t* cells,
-                        uint32_t count);

@@ -30,7 +30,7 @@ size_t SmallSize(Random& random) {
 
 // Header fields taken from the input where possible, so that they matter, with deliberate
 // coincidences between fields now and then.
-static MapHeader HeaderFor(Random& random, const Bytes& input) {
+MapHeader HeaderFor(Random& random, const Bytes& input) {
     auto byteAt = [&]() -> uint8_t {
         return input.empty() || Chance(random, 20)
                    ? AnyByte(random)

@@ -24,3 +24,6 @@ enum Kind { kRandomBytes, kSmallAlphabet, kMapCells, kLongRuns, kHeaderTokens, k
 // An input of `kind` and `size` bytes, and a header to pack it with.
 std::vector<uint8_t> Generate(Kind kind, Random& random, size_t size, MapHeader& header);
 std::vector<uint8_t> RandomBytes(Random& random, size_t size);
+// Header fields taken from the input where possible, so that they matter, with deliberate
+// coincidences between fields now and then.
+MapHeader HeaderFor(Random& random, const std::vector<uint8_t>& input);

@@ -161,32 +161,6 @@ TEST(OptimalEncoderTest, MatchesBruteForceOnEveryShortInput) {
     EXPECT_EQ(checked, 88573 + 87381 + 29524 + 32767);
 }
 
-// Header fields taken from the input most of the time, so that they matter.
-MapHeader HeaderFrom(Random& random, const Bytes& input) {
-    auto byte = [&]() -> uint8_t {
-        return input.empty() || Chance(random, 20)
-                   ? AnyByte(random)
-                   : input[Uniform(random, 0, int(input.size()) - 1)];
-    };
-    auto word = [&]() -> uint16_t {
-        if (input.size() < 2 || Chance(random, 20)) {
-            return static_cast<uint16_t>(Uniform(random, 0, 0xFFFF));
-        }
-        const int p = Uniform(random, 0, int(input.size()) - 2);
-        return static_cast<uint16_t>(input[p] | input[p + 1] << 8);
-    };
-    MapHeader header;
-    header.fillByteA = byte();
-    header.fillByteB = byte();
-    header.singleByteC = byte();
-    header.singleByteD = byte();
-    header.wordW = word();
-    for (int i = 0; i < kDictionarySize; ++i) {
-        header.dictionary[i] = Chance(random, 70) ? static_cast<uint16_t>(0xF1E0 + i) : word();
-    }
-    return header;
-}
-
 TEST(OptimalEncoderTest, MatchesBruteForceOnRandomShortInputs) {
     for (unsigned seed = 1; seed <= 3000; ++seed) {
         Random random(seed);
@@ -198,7 +172,7 @@ TEST(OptimalEncoderTest, MatchesBruteForceOnRandomShortInputs) {
         for (uint8_t& byte : input) {
             byte = symbols[Uniform(random, 0, int(symbols.size()) - 1)];
         }
-        ASSERT_TRUE(IsOptimal(input, HeaderFrom(random, input))) << "seed " << seed;
+        ASSERT_TRUE(IsOptimal(input, HeaderFor(random, input))) << "seed " << seed;
     }
 }
 

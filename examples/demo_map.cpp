@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <map>
 #include <random>
-#include <sstream>
 #include <utility>
 
-#include "stream_encoder.h"
+#include "level/pack_level.h"
+
+using namespace tessary;
 
 namespace {
 
@@ -192,7 +193,7 @@ std::vector<Key> ByFrequency(const std::map<Key, int32_t>& counts) {
 
 std::vector<uint8_t> MakeDemoMap(const DemoLevel& level, uint32_t seed) {
     Dice dice(seed);
-    bool vertical = level.vertical != 0;
+    const bool vertical = level.vertical;
     Grid grid(vertical ? level.height : level.length, vertical ? level.length : level.height);
     if (vertical) {
         FillVertical(grid, dice);
@@ -263,16 +264,14 @@ std::vector<uint8_t> MakeDemoRom() {
     for (const DemoLevel& level : kDemoLevels) {
         std::vector<uint8_t> map = MakeDemoMap(level, seed++);
         MapHeader header = ChooseHeader(map);
-        std::ostringstream stream;
-        StreamEncoder encoder(stream, map.data(), static_cast<int32_t>(map.size()), header);
-        encoder.encode();
-        std::string packed = stream.str();
-        if (kMapHeaderSize + packed.size() > static_cast<size_t>(kDemoLevelSlot)) {
+        const MapHeaderBytes headerBytes = MapHeaderToBytes(header);
+        const PackedLevel packed =
+            PackLevel(headerBytes.data(), map.data(), map.size(), PackRequest{});
+        if (packed.status != PackStatus::Packed ||
+            packed.bytes.size() > static_cast<size_t>(kDemoLevelSlot)) {
             return {};
         }
-        uint8_t* at = rom.data() + level.offset;
-        MapHeaderToBytes(header, at);
-        std::copy(packed.begin(), packed.end(), at + kMapHeaderSize);
+        std::copy(packed.bytes.begin(), packed.bytes.end(), rom.begin() + level.offset);
     }
     return rom;
 }

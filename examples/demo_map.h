@@ -6,12 +6,12 @@
 #include <vector>
 
 #include "demo_levels.h"
-#include "map_header.h"
+#include "format/map_header.h"
 
 // The level's cells in the game's order, 2 bytes each, little-endian.
 std::vector<uint8_t> MakeDemoMap(const DemoLevel& level, uint32_t seed);
 
-MapHeader ChooseHeader(const std::vector<uint8_t>& map);
+tessary::MapHeader ChooseHeader(const std::vector<uint8_t>& map);
 
 // The whole image: filler, and each level's header and packed stream at its offset.
 // Empty when a packed level would not fit its slot.

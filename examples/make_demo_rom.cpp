@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "demo_map.h"
-#include "file_io.h"
+#include "program_support.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -16,7 +16,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "make_demo_rom: a packed level does not fit its slot.\n");
         return 1;
     }
-    if (!SaveFile(argv[1], rom.data(), rom.size())) {
+    if (tessary::WriteOutputFile(argv[1], {{rom.data(), rom.size()}}, {}) !=
+        tessary::OutputStatus::Written) {
         std::fprintf(stderr, "make_demo_rom: cannot write %s.\n", argv[1]);
         return 1;
     }

@@ -1,0 +1,230 @@
+#include "encoder/nearest_matches.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace tessary {
+
+namespace {
+
+constexpr int32_t kMinCopyLength = kMinCount;
+
+// Bytes the same at `a` and at `b`, up to `limit`.
+int32_t CommonLength(const uint8_t* input, int32_t a, int32_t b, int32_t limit) {
+    int32_t common = 0;
+    while (common < limit && input[a + common] == input[b + common]) {
+        ++common;
+    }
+    return common;
+}
+
+}  // namespace
+
+// The strings of each length are sorted into exact classes, one level per length: a class of
+// length L+1 is a class of length L and one more byte. Sweeping the positions in order, each
+// position learns the previous start of its string, and from it the nearest start that does
+// not overlap it. Only the first two bytes are hashed, and that table compares them, so no
+// match needs verifying afterwards. What a position keeps is which command reaches each
+// length, and two distances, so little memory is touched.
+
+NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
+    : input_(input),
+      packed_(static_cast<size_t>(std::max(count, 0)), 0),
+      distances_(2 * static_cast<size_t>(std::max(count, 0)), 0) {
+    if (count < kMinMatchLength) {
+        return;
+    }
+    // No level has more classes than positions, so nothing grows later.
+    const size_t size = static_cast<size_t>(count);
+    parents_.reserve(size);
+    groups_.reserve(size);
+    places_.assign(size, Place{});
+    findPairs(input, count);
+    for (int32_t length = kMinMatchLength + 1; length <= kMaxMatchLength && length <= count;
+         ++length) {
+        std::swap(parents_, groups_);
+        extend(input, count, length);
+    }
+    // Only the summary is kept; the memory goes back before the caller needs more.
+    parents_ = std::vector<Group>();
+    groups_ = std::vector<Group>();
+    places_ = std::vector<Place>();
+}
+
+// The nearest start a copy may use is the previous start of the same string unless that one
+// overlaps. Then it is the nearest among the starts that overlap the previous one but not
+// this position, or failing those, the one the previous start found. Call only when there
+// was one for a byte less, since a longer string never has a nearer one.
+inline void NearestMatches::findSource(int32_t position, int32_t length) {
+    Place* const places = places_.data();
+    Place& place = places[position];
+    int32_t source = place.previous;
+    if (source >= 0 && position - source < length) {
+        const int32_t before = source;
+        const uint16_t back = places[before].sourceBack;
+        source = back == 0 ? -1 : before - back;
+        for (int32_t q = position - length; q > before - length && q >= 0; --q) {
+            if (places[q].id == place.id) {
+                source = q;
+                break;
+            }
+        }
+    }
+    if (source < 0 || position - source > kMaxDistance) {
+        place.sourceBack = 0;
+        return;
+    }
+    place.sourceBack = static_cast<uint16_t>(position - source);
+    // Lengths come in increasing order, and a longer string is never nearer, so the last
+    // length in each reach is the longest.
+    const int32_t distance = position - source;
+    uint32_t& packed = packed_[static_cast<size_t>(position)];
+    uint16_t* const distances = &distances_[2 * static_cast<size_t>(position)];
+    const bool near = length == kMinMatchLength ? distance <= kMaxCopyWordDistance
+                                                : distance <= length + kCopyNearReach;
+    packed = (packed & ~(kLengthBits << kFarShift)) | static_cast<uint32_t>(length) << kFarShift |
+             (near ? uint32_t{1} << length : 0);
+    distances[1] = static_cast<uint16_t>(distance);
+    if (length > kMinMatchLength && distance <= kMaxCopyMidDistance) {
+        packed = (packed & ~(kLengthBits << kMidShift)) | static_cast<uint32_t>(length)
+                                                              << kMidShift;
+        distances[0] = static_cast<uint16_t>(distance);
+    }
+}
+
+// Makes `position` the newest member of class `id`, after `previous`.
+inline void NearestMatches::join(int32_t id, int32_t previous, int32_t position) {
+    Place* const places = places_.data();
+    Place& place = places[position];
+    place.id = id;
+    place.previous = previous;
+    place.later = false;
+    if (previous >= 0) {
+        places[previous].later = true;
+    }
+    groups_[static_cast<size_t>(id)].newest = position;
+}
+
+// Pairs get dense ids through a table indexed by the pair itself when the input is large,
+// and through a small open-addressed one otherwise, so a short input costs little to set up.
+void NearestMatches::findPairs(const uint8_t* input, int32_t count) {
+    uint32_t bits = 4;
+    while (bits < 16 && (size_t{1} << bits) < 2 * static_cast<size_t>(count)) {
+        ++bits;
+    }
+    const bool direct = bits == 16;
+    const uint32_t mask = (uint32_t{1} << bits) - 1;
+    // Ids fit 16 bits, as there are no more slots; a bit per slot tells which are taken.
+    std::vector<uint16_t> slotIds(size_t{1} << bits, 0);
+    std::vector<uint64_t> taken(((size_t{1} << bits) + 63) / 64, 0);
+    std::vector<uint16_t> slotPairs(direct ? 0 : size_t{1} << bits, 0);
+    auto isTaken = [&taken](uint32_t slot) { return (taken[slot >> 6] >> (slot & 63) & 1) != 0; };
+    groups_.clear();
+    for (int32_t p = 0; p + 1 < count; ++p) {
+        const uint16_t pair = static_cast<uint16_t>(input[p] | input[p + 1] << 8);
+        uint32_t slot = pair;
+        if (!direct) {
+            slot = (pair * 0x9E3779B1u) >> (32 - bits);
+            while (isTaken(slot) && slotPairs[slot] != pair) {
+                slot = (slot + 1) & mask;
+            }
+            slotPairs[slot] = pair;
+        }
+        if (!isTaken(slot)) {
+            taken[slot >> 6] |= uint64_t{1} << (slot & 63);
+            slotIds[slot] = static_cast<uint16_t>(groups_.size());
+            groups_.push_back(Group{});
+        }
+        join(slotIds[slot], groups_[static_cast<size_t>(slotIds[slot])].newest, p);
+        findSource(p, kMinMatchLength);
+    }
+}
+
+// Most recently used first, since neighbouring positions tend to repeat the same strings.
+inline int32_t NearestMatches::childOf(Group& parent, uint8_t byte) {
+    int32_t before = -1;
+    int32_t id = parent.firstChild;
+    while (id >= 0 && groups_[static_cast<size_t>(id)].lastByte != byte) {
+        before = id;
+        id = groups_[static_cast<size_t>(id)].nextSibling;
+    }
+    if (id < 0) {
+        id = static_cast<int32_t>(groups_.size());
+        Group child;
+        child.nextSibling = parent.firstChild;
+        child.lastByte = byte;
+        groups_.push_back(child);
+        parent.firstChild = id;
+    } else if (before >= 0) {
+        Group& child = groups_[static_cast<size_t>(id)];
+        groups_[static_cast<size_t>(before)].nextSibling = child.nextSibling;
+        child.nextSibling = parent.firstChild;
+        parent.firstChild = id;
+    }
+    return id;
+}
+
+// Turns each position's state for length - 1 into that for `length`, in place: a position
+// reads its own old state and only the new state of earlier positions.
+void NearestMatches::extend(const uint8_t* input, int32_t count, int32_t length) {
+    groups_.clear();
+    Place* const places = places_.data();
+    for (int32_t p = 0; p + length <= count; ++p) {
+        Place& place = places[p];
+        // A string found only once is found only once when longer, too.
+        if (place.previous < 0 && !place.later) {
+            place = Place{};
+            continue;
+        }
+        const uint8_t byte = input[p + length - 1];
+        const int32_t before = place.previous;
+        // Usually the previous start of the shorter string goes on as this one does; then it
+        // is the previous start of this string too, and no search is needed.
+        if (before >= 0 && input[before + length - 1] == byte) {
+            join(places[before].id, before, p);
+        } else {
+            const int32_t id = childOf(parents_[static_cast<size_t>(place.id)], byte);
+            join(id, groups_[static_cast<size_t>(id)].newest, p);
+        }
+        if (place.sourceBack != 0) {
+            findSource(p, length);
+        }
+    }
+    // Positions too near the end for this length have no class of it.
+    for (int32_t p = std::max(count - length + 1, 0); p < count; ++p) {
+        places[p] = Place{};
+    }
+}
+
+int32_t NearestMatches::copyCost(int32_t position, int32_t length) const {
+    const Reach found = reach(position);
+    if (found.near >> length & 1) {
+        return CommandNibbles(length == kMinMatchLength ? Opcode::CopyWord : Opcode::CopyNear);
+    }
+    if (length < kMinCopyLength) {
+        return 0;
+    }
+    return length <= found.mid   ? CommandNibbles(Opcode::CopyMid)
+           : length <= found.far ? CommandNibbles(Opcode::CopyFar)
+                                 : 0;
+}
+
+// Within CopyWord's and CopyNear's reach the nearest distance is found again by trying each:
+// there are at most 256, and only the copies written ask.
+int32_t NearestMatches::distance(int32_t position, int32_t length) const {
+    const int32_t cost = copyCost(position, length);
+    if (cost == CommandNibbles(Opcode::CopyMid) || cost == CommandNibbles(Opcode::CopyFar)) {
+        return distances_[2 * static_cast<size_t>(position) +
+                          (cost == CommandNibbles(Opcode::CopyFar) ? 1 : 0)];
+    }
+    const int32_t farthest = std::min(
+        position, length == kMinMatchLength ? kMaxCopyWordDistance : length + kCopyNearReach);
+    for (int32_t distance = length; distance <= farthest; ++distance) {
+        if (CommonLength(input_, position - distance, position, length) == length) {
+            return distance;
+        }
+    }
+    return 0;
+}
+
+}  // namespace tessary

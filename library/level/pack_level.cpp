@@ -1,0 +1,65 @@
+#include "level/pack_level.h"
+
+#include <climits>
+
+#include "decoder/stream_decoder.h"
+#include "encoder/optimal_encoder.h"
+#include "encoder/stream_encoder.h"
+
+namespace tessary {
+
+namespace {
+
+// Header, then stream; empty unless the stream unpacks to exactly `cells`.
+std::vector<uint8_t> PackVerified(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
+                                  Packing packing) {
+    const MapHeader header = MapHeaderFromBytes(headerBytes);
+    std::vector<uint8_t> packed(headerBytes, headerBytes + kMapHeaderSize);
+    EncodeStream(packed, cells, count, header, packing);
+    if (!StreamDecodesTo(packed.data() + kMapHeaderSize, packed.size() - kMapHeaderSize, header,
+                         cells, count)) {
+        packed.clear();
+    }
+    return packed;
+}
+
+}  // namespace
+
+const char* PackingName(Packing packing) {
+    return packing == Packing::Optimal ? "optimal" : "greedy";
+}
+
+size_t EncodeStream(std::vector<uint8_t>& out, const uint8_t* cells, size_t count,
+                    const MapHeader& header, Packing packing) {
+    // The encoders count positions in 32 bits; a larger input stays unpacked and so fails
+    // its verification instead of wrapping.
+    const int32_t length = count > INT32_MAX ? 0 : static_cast<int32_t>(count);
+    if (packing == Packing::Optimal) {
+        return OptimalEncoder(out, cells, length, header).encode();
+    }
+    return StreamEncoder(out, cells, length, header).encode();
+}
+
+PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
+                      const PackRequest& request) {
+    PackedLevel level;
+    level.packing = request.packing;
+    level.bytes = PackVerified(headerBytes, cells, count, level.packing);
+    const auto over = [&request](const std::vector<uint8_t>& bytes) {
+        return request.limit >= 0 &&
+               static_cast<uint64_t>(bytes.size()) > static_cast<uint64_t>(request.limit);
+    };
+    if (!level.bytes.empty() && over(level.bytes) && level.packing == Packing::Greedy) {
+        level.greedySize = level.bytes.size();
+        level.packing = Packing::Optimal;
+        level.bytes = PackVerified(headerBytes, cells, count, level.packing);
+    }
+    if (level.bytes.empty()) {
+        level.status = PackStatus::NotVerified;
+    } else if (over(level.bytes)) {
+        level.status = PackStatus::OverLimit;
+    }
+    return level;
+}
+
+}  // namespace tessary

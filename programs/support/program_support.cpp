@@ -1,0 +1,212 @@
+#include "program_support.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+#include "version.h"
+
+namespace tessary {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using File = std::unique_ptr<std::FILE, FileCloser>;
+
+bool SameFile(const std::string& a, const std::string& b) {
+    std::error_code error;
+    const bool same = fs::equivalent(a, b, error);
+    return !error && same;
+}
+
+bool IsDirectory(const std::string& path) {
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+const char* DecodeStatusWords(DecodeStatus status) {
+    switch (status) {
+        case DecodeStatus::WriteOverflow:
+            return "the map would not fit into its buffer";
+        case DecodeStatus::BadLocation:
+            return "a copy reaches outside the bytes already unpacked";
+        case DecodeStatus::TruncatedInput:
+            return "the data ends before the end marker";
+        case DecodeStatus::Complete:
+            break;
+    }
+    return "unknown failure";
+}
+
+std::string Format(const char* format, ...) TESSARY_PRINTF(1, 2);
+std::string Format(const char* format, ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    return text;
+}
+
+}  // namespace
+
+void Console::print(const char* format, ...) const {
+    va_list arguments;
+    va_start(arguments, format);
+    std::vprintf(format, arguments);
+    va_end(arguments);
+    std::fflush(stdout);
+}
+
+void Console::error(const char* format, ...) const {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: ", program_);
+    va_list arguments;
+    va_start(arguments, format);
+    std::vfprintf(stderr, format, arguments);
+    va_end(arguments);
+    std::fputc('\n', stderr);
+}
+
+void Console::printVersion() const {
+    print("%s %s\n", program_, TESSARY_VERSION);
+}
+
+MapGroupTable LoadSettings(const Console& console) {
+    MapGroupTable table = LoadMapGroups();
+    if (table.file == SettingsFile::NoPath) {
+        console.error("the program's own folder could not be found, so %s was not read.",
+                      kSettingsFileName);
+    }
+    return table;
+}
+
+void PrintGroups(const Console& console, const MapGroupTable& table) {
+    for (int32_t i = 0; i < table.count; ++i) {
+        console.print("%d: %s\n", static_cast<int>(i), table.groups[i].name.c_str());
+    }
+}
+
+int32_t ParseLevelNumber(const char* text) {
+    const int savedErrno = errno;
+    const long long value = std::strtoll(text, nullptr, 10);
+    errno = savedErrno;
+    if (value > INT32_MAX) {
+        return INT32_MAX;
+    }
+    if (value < INT32_MIN) {
+        return INT32_MIN;
+    }
+    return static_cast<int32_t>(value);
+}
+
+bool SelectLevel(const Console& console, const MapGroupTable& table, const char* text,
+                 int32_t& level) {
+    level = ParseLevelNumber(text);
+    if (level < 0 || level >= table.count) {
+        console.print("Invalid Selection. Valid numbers are between 0 and %d.\n",
+                      static_cast<int>(table.count - 1));
+        return false;
+    }
+    return true;
+}
+
+std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset) {
+    if (level.status == UnpackStatus::NoHeader) {
+        return Format("the ROM image holds no %d-byte header at offset %d (0x%08X)", kMapHeaderSize,
+                      static_cast<int>(offset), static_cast<unsigned>(offset));
+    }
+    const DecodeFailure& failure = level.decode.failure;
+    std::string text = Format("%s (output offset %u", DecodeStatusWords(level.decode.status),
+                              static_cast<unsigned>(failure.position));
+    if (!failure.commandRead) {
+        text += ", where the next command should begin";
+    } else {
+        text += Format(", command %d %s beginning in the %s half of its byte",
+                       static_cast<int>(failure.opcode), OpcodeName(failure.opcode),
+                       failure.half == ByteHalf::Low ? "low" : "high");
+        if (level.decode.status == DecodeStatus::BadLocation) {
+            text += Format(", distance %u", static_cast<unsigned>(failure.size));
+        } else if (failure.size != 0) {
+            text += Format(", %u bytes", static_cast<unsigned>(failure.size));
+        }
+    }
+    return text + Format("); reading stopped at ROM offset 0x%08llX",
+                         static_cast<unsigned long long>(level.streamEnd));
+}
+
+InputFile ReadInputFile(const std::string& path) {
+    InputFile input;
+    if (IsDirectory(path)) {
+        input.status = InputStatus::Folder;  // which some systems would open
+        return input;
+    }
+    File file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        input.status = InputStatus::CannotOpen;
+        return input;
+    }
+    std::error_code error;
+    const uintmax_t size = fs::file_size(path, error);
+    if (!error && size > kMaxInputSize) {
+        input.status = InputStatus::TooLarge;
+        return input;
+    }
+    // Devices and pipes tell no size: read until they end, or until they are too large.
+    constexpr size_t kBlock = 1 << 16;
+    size_t used = 0;
+    for (;;) {
+        input.bytes.resize(used + kBlock);
+        const size_t got = std::fread(input.bytes.data() + used, 1, kBlock, file.get());
+        used += got;
+        if (used > kMaxInputSize) {
+            input.status = InputStatus::TooLarge;
+            input.bytes.clear();
+            return input;
+        }
+        if (got < kBlock) {
+            break;
+        }
+    }
+    input.bytes.resize(used);
+    if (std::ferror(file.get())) {
+        input.status = InputStatus::CannotOpen;
+        input.bytes.clear();
+    }
+    return input;
+}
+
+OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
+                             const std::vector<std::string>& inputs) {
+    for (const std::string& input : inputs) {
+        if (!input.empty() && SameFile(path, input)) {
+            return OutputStatus::LandsOnInput;
+        }
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        return OutputStatus::Failed;
+    }
+    bool written = true;
+    for (const ByteSpan& part : parts) {
+        written =
+            written && (part.size == 0 || std::fwrite(part.data, 1, part.size, file) == part.size);
+    }
+    const bool closed = std::fclose(file) == 0;
+    return written && closed ? OutputStatus::Written : OutputStatus::Failed;
+}
+
+bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes) {
+    const InputFile file = ReadInputFile(path);
+    return file.status == InputStatus::Read && file.bytes == bytes;
+}
+
+}  // namespace tessary

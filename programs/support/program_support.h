@@ -1,0 +1,87 @@
+#pragma once
+// What both programs do the same way around the library: printing, the settings and the
+// level listing, reading whole input files and writing outputs that never land on an input.
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "level/unpack_level.h"
+#include "settings/map_groups.h"
+
+#if defined(__GNUC__) || defined(__clang__)
+#define TESSARY_PRINTF(text, first) __attribute__((format(printf, text, first)))
+#else
+#define TESSARY_PRINTF(text, first)
+#endif
+
+namespace tessary {
+
+// All printing of one program. Standard output is flushed after every message, so that a
+// log holding both streams shows them in the order they happened.
+class Console {
+  public:
+    explicit Console(const char* program) : program_(program) {}
+
+    const char* program() const { return program_; }
+    void print(const char* format, ...) const TESSARY_PRINTF(2, 3);
+    // One line on standard error, after the program's name.
+    void error(const char* format, ...) const TESSARY_PRINTF(2, 3);
+    // The program's name and version on standard output.
+    void printVersion() const;
+
+  private:
+    const char* program_;
+};
+
+// Loads the level table, and says on standard error when there was no folder to look in.
+MapGroupTable LoadSettings(const Console& console);
+
+// "0: name" for every level.
+void PrintGroups(const Console& console, const MapGroupTable& table);
+
+// atoi's reading of a level argument (blanks, a sign, then digits up to the first other
+// character; no digits gives 0), saturated to the 32-bit range rather than overflowing.
+int32_t ParseLevelNumber(const char* text);
+
+// The level that `text` names; false, with the range message printed, when there is none.
+bool SelectLevel(const Console& console, const MapGroupTable& table, const char* text,
+                 int32_t& level);
+
+// Why a level did not unpack, in words, for an error line.
+std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset);
+
+enum class InputStatus : uint8_t { Read, CannotOpen, Folder, TooLarge };
+
+struct InputFile {
+    InputStatus status = InputStatus::Read;
+    std::vector<uint8_t> bytes;
+};
+
+// Inputs above this size are refused: every size in the file formats is 32-bit.
+constexpr uint64_t kMaxInputSize = INT32_MAX;
+
+InputFile ReadInputFile(const std::string& path);
+
+struct ByteSpan {
+    const uint8_t* data;
+    size_t size;
+};
+
+enum class OutputStatus : uint8_t {
+    Written,
+    LandsOnInput,  // the name reaches one of the inputs, by whatever path
+    Failed,        // not created, or not every byte written
+};
+
+// Creates or truncates `path` and writes the parts one after another, unless it is one of
+// `inputs` (empty names skipped).
+OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
+                             const std::vector<std::string>& inputs);
+
+// True when the file at `path` holds exactly `bytes`.
+bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace tessary

@@ -4,6 +4,7 @@
 // bytes.
 
 #include <cinttypes>
+#include <string>
 
 #include "format/fmf.h"
 #include "format/stream_format.h"
@@ -22,9 +23,9 @@ int Fail(const Console& console, const char* message) {
     return kFailure;
 }
 
-void PrintUsage(const Console& console, const char* program, const char* options) {
-    console.print("Usage: %s%s [FMF file] [Header sile] [Output file] [Level number]\n", program,
-                  options);
+std::string Usage(const char* program, const char* options) {
+    return std::string("Usage: ") + program + options +
+           " [FMF file] [Header sile] [Output file] [Level number]";
 }
 
 // Says how a packing with a limit went: which packing, and how it compares.
@@ -53,22 +54,17 @@ int main(int argc, char** argv) {
     const MapGroupTable table = LoadSettings(console);
     const char* program = argc > 0 ? argv[0] : "tessary_pack";
     if (!options.error.empty()) {
-        console.print("%s\n", options.error.c_str());
-        PrintUsage(console, program, " [--optimal] [--limit N]");
+        console.print("%s\n%s\n", options.error.c_str(),
+                      Usage(program, " [--optimal] [--limit N]").c_str());
         return kFailure;
     }
     char** args = argv + options.firstPositional - 1;  // args[1..4] as without options
-    if (argc - options.firstPositional < 4) {
-        PrintUsage(console, program, "");
-        console.print("\nInvalid selection, select from the following:\n\n");
-        PrintGroups(console, table);
-        return 0;
+    const LevelChoice choice =
+        ChooseLevel(console, table, args, argc - options.firstPositional, Usage(program, ""));
+    if (!choice.chosen) {
+        return choice.exitStatus;
     }
-    int32_t level;
-    if (!SelectLevel(console, table, args[4], level)) {
-        return kFailure;
-    }
-    const MapGroup& group = table.groups[level];
+    const MapGroup& group = table.groups[choice.level];
     if (group.height < 1) {
         return Fail(console, "Invalid map height for this level.");
     }

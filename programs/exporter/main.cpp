@@ -31,17 +31,13 @@ int main(int argc, char** argv) {
     }
     console.print("Korvel Map Exporter\n\n");
     const MapGroupTable table = LoadSettings(console);
-    if (argc < 5) {
-        console.print(
-            "Usage: [ROM file name] [FMF file] [Header file] [Level number]\n\n"
-            "Invalid selection, select from the following:\n\n");
-        PrintGroups(console, table);
-        return 0;
+    const LevelChoice choice =
+        ChooseLevel(console, table, argv, argc - 1,
+                    "Usage: [ROM file name] [FMF file] [Header file] [Level number]");
+    if (!choice.chosen) {
+        return choice.exitStatus;
     }
-    int32_t level;
-    if (!SelectLevel(console, table, argv[4], level)) {
-        return kFailure;
-    }
+    const int32_t level = choice.level;
     const MapGroup& group = table.groups[level];
 
     const InputFile rom = ReadInputFile(argv[1]);

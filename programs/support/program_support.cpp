@@ -89,12 +89,6 @@ MapGroupTable LoadSettings(const Console& console) {
     return table;
 }
 
-void PrintGroups(const Console& console, const MapGroupTable& table) {
-    for (int32_t i = 0; i < table.count; ++i) {
-        console.print("%d: %s\n", static_cast<int>(i), table.groups[i].name.c_str());
-    }
-}
-
 int32_t ParseLevelNumber(const char* text) {
     const int savedErrno = errno;
     const long long value = std::strtoll(text, nullptr, 10);
@@ -108,15 +102,25 @@ int32_t ParseLevelNumber(const char* text) {
     return static_cast<int32_t>(value);
 }
 
-bool SelectLevel(const Console& console, const MapGroupTable& table, const char* text,
-                 int32_t& level) {
-    level = ParseLevelNumber(text);
-    if (level < 0 || level >= table.count) {
+LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table, const char* const* args,
+                        int count, const std::string& usage) {
+    LevelChoice choice;
+    if (count < 4) {
+        console.print("%s\n\nInvalid selection, select from the following:\n\n", usage.c_str());
+        for (int32_t i = 0; i < table.count; ++i) {
+            console.print("%d: %s\n", static_cast<int>(i), table.groups[i].name.c_str());
+        }
+        return choice;
+    }
+    choice.level = ParseLevelNumber(args[4]);
+    if (choice.level < 0 || choice.level >= table.count) {
         console.print("Invalid Selection. Valid numbers are between 0 and %d.\n",
                       static_cast<int>(table.count - 1));
-        return false;
+        choice.exitStatus = -1;
+        return choice;
     }
-    return true;
+    choice.chosen = true;
+    return choice;
 }
 
 std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset) {

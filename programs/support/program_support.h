@@ -39,16 +39,21 @@ class Console {
 // Loads the level table, and says on standard error when there was no folder to look in.
 MapGroupTable LoadSettings(const Console& console);
 
-// "0: name" for every level.
-void PrintGroups(const Console& console, const MapGroupTable& table);
-
 // atoi's reading of a level argument (blanks, a sign, then digits up to the first other
 // character; no digits gives 0), saturated to the 32-bit range rather than overflowing.
 int32_t ParseLevelNumber(const char* text);
 
-// The level that `text` names; false, with the range message printed, when there is none.
-bool SelectLevel(const Console& console, const MapGroupTable& table, const char* text,
-                 int32_t& level);
+struct LevelChoice {
+    bool chosen = false;
+    int32_t level = 0;
+    int exitStatus = 0;  // to end the run with when none was chosen
+};
+
+// The level of a command line whose positional arguments are args[1..count], the fourth
+// being the level number. With fewer than four, prints `usage` and the level listing; with a
+// number that names no level, the range message.
+LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table, const char* const* args,
+                        int count, const std::string& usage);
 
 // Why a level did not unpack, in words, for an error line.
 std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset);

@@ -1,0 +1,1 @@
+// Level operations on a ROM image and a packed level in memory.

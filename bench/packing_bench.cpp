@@ -6,17 +6,20 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "demo_levels.h"
 #include "demo_map.h"
-#include "map_header.h"
-#include "optimal_encoder.h"
-#include "stream_encoder.h"
+#include "encoder/optimal_encoder.h"
+#include "encoder/stream_encoder.h"
+#include "format/map_header.h"
 
 namespace {
+
+using tessary::MapHeader;
+using tessary::OptimalEncoder;
+using tessary::StreamEncoder;
 
 constexpr uint32_t kSeedsPerLevel = 10;
 
@@ -40,10 +43,8 @@ std::vector<Level> Corpus() {
 
 template <typename Encoder>
 size_t PackedSize(const std::vector<uint8_t>& map, const MapHeader& header) {
-    std::ostringstream out;
-    Encoder encoder(out, map.data(), static_cast<int32_t>(map.size()), header);
-    encoder.encode();
-    return out.str().size();
+    std::vector<uint8_t> out;
+    return Encoder(out, map.data(), static_cast<int32_t>(map.size()), header).encode();
 }
 
 const Level& SixtyFourKiBLevel() {

@@ -1,35 +1,55 @@
 // Arbitrary bytes as a map behind a header taken from the first 38 bytes: what either
-// encoder writes must decode to exactly the map and end where the stream ends, and the
-// optimal stream is never longer than the greedy one.
+// encoder writes must decode to exactly the map and end where the stream ends, the optimal
+// stream is never longer than the greedy one, and packing the level gives the header and
+// the greedy stream.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
-#include "map_header.h"
-#include "optimal_encoder.h"
-#include "stream_check.h"
-#include "stream_encoder.h"
+#include "decoder/stream_decoder.h"
+#include "encoder/optimal_encoder.h"
+#include "encoder/stream_encoder.h"
+#include "format/map_header.h"
+#include "level/pack_level.h"
+
+namespace {
+
+using namespace tessary;
+
+void Check(bool condition) {
+    if (!condition) {
+        std::abort();
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t headerBytes[kMapHeaderSize] = {};
-    size_t headerSize = size < kMapHeaderSize ? size : kMapHeaderSize;
+    const size_t headerSize = std::min<size_t>(size, kMapHeaderSize);
     std::memcpy(headerBytes, data, headerSize);
-    MapHeader header = MapHeaderFromBytes(headerBytes);
+    const MapHeader header = MapHeaderFromBytes(headerBytes);
     // A copy of exactly the map's size, so any read past its end is caught.
-    std::vector<uint8_t> map(data + headerSize, data + size);
+    const std::vector<uint8_t> map(data + headerSize, data + size);
+    const int32_t count = static_cast<int32_t>(map.size());
 
-    std::stringstream greedy;
-    StreamEncoder encoder(greedy, map.data(), static_cast<int32_t>(map.size()), header);
-    std::stringstream optimal;
-    OptimalEncoder optimalEncoder(optimal, map.data(), static_cast<int32_t>(map.size()), header);
-    if (!encoder.encode() || !optimalEncoder.encode() ||
-        optimal.str().size() > greedy.str().size() ||
-        !StreamDecodesTo(greedy, header, map.data(), static_cast<uint32_t>(map.size())) ||
-        !StreamDecodesTo(optimal, header, map.data(), static_cast<uint32_t>(map.size()))) {
-        std::abort();
-    }
+    std::vector<uint8_t> greedy;
+    Check(StreamEncoder(greedy, map.data(), count, header).encode() == greedy.size());
+    std::vector<uint8_t> optimal;
+    OptimalEncoder optimalEncoder(optimal, map.data(), count, header);
+    Check(optimalEncoder.encode() == optimal.size());
+    Check(static_cast<int64_t>(optimal.size()) == (optimalEncoder.nibbles() + 1) / 2);
+    Check(optimal.size() <= greedy.size());
+    Check(StreamDecodesTo(greedy.data(), greedy.size(), header, map.data(), map.size()));
+    Check(StreamDecodesTo(optimal.data(), optimal.size(), header, map.data(), map.size()));
+
+    const PackedLevel level = PackLevel(headerBytes, map.data(), map.size(), PackRequest{});
+    Check(level.status == PackStatus::Packed && level.packing == Packing::Greedy);
+    Check(level.bytes.size() == kMapHeaderSize + greedy.size());
+    Check(std::equal(headerBytes, headerBytes + kMapHeaderSize, level.bytes.begin()));
+    Check(std::equal(greedy.begin(), greedy.end(), level.bytes.begin() + kMapHeaderSize));
     return 0;
 }

@@ -1,26 +1,25 @@
-// Arbitrary text as tessary.ini: loading 64 groups never reads or writes out of bounds,
-// and every name is terminated within 255 characters.
+// Arbitrary text as tessary.ini: loading the map groups gives at most 64 of them, exactly
+// as many as the count says, and no name longer than 255 characters.
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
-#include "map_groups.h"
-#include "settings_platform.h"
+#include "settings/map_groups.h"
+#include "settings/settings_platform.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    std::string text(reinterpret_cast<const char*>(data), size);
-    static MapGroup groups[kMaxMapGroups];
-    int32_t count = LoadMapGroupsFrom(ProfileReader::FromText(text), groups, kMaxMapGroups);
-    if (count > kMaxMapGroups) {
-        std::abort();
+    using namespace tessary;
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader::FromText(text));
+    bool good = table.file == SettingsFile::Found && table.count <= kMaxMapGroups &&
+                table.groups.size() == static_cast<size_t>(std::max(table.count, 0));
+    for (const MapGroup& group : table.groups) {
+        good = good && group.name.size() <= static_cast<size_t>(kMaxProfileString);
     }
-    for (int32_t i = 0; i < count; ++i) {
-        const void* end = std::memchr(groups[i].name, '\0', kMapGroupNameSize);
-        if (end == nullptr || static_cast<const char*>(end) - groups[i].name > 255) {
-            std::abort();
-        }
+    if (!good) {
+        std::abort();
     }
     return 0;
 }

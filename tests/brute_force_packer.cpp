@@ -4,11 +4,12 @@
 #include <initializer_list>
 #include <limits>
 
-#include "stream_format.h"
+#include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tessary::kDictionarySize;
+using tessary::MapHeader;
 
 // Everything a command may read lies before `position`, and what the decoder has produced
 // there is the input itself, so each check reads only the input.

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "map_header.h"
+#include "format/map_header.h"
 
 // End marker included, pad nibble excluded.
-int64_t BruteForceMinNibbles(const std::vector<uint8_t>& input, const MapHeader& header);
+int64_t BruteForceMinNibbles(const std::vector<uint8_t>& input, const tessary::MapHeader& header);

@@ -1,17 +1,17 @@
+// The packed-stream decoder on byte buffers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "map_header.h"
-#include "stream_decoder.h"
-#include "stream_format.h"
+#include "decoder/stream_decoder.h"
+#include "test_support.h"
+
+using namespace tessary;
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 // The header of the worked examples: fill A 00, word W 1234, dictionary entry 2 5678.
 MapHeader ExampleHeader() {
@@ -28,59 +28,42 @@ MapHeader ExampleHeader() {
     return header;
 }
 
+constexpr uint8_t kUnwritten = 0xEE;
+// Put after a stream; two PutByteC commands each, so reading them would change the outcome.
+const Bytes kAfter(4, 0x77);
+
 struct Outcome {
-    int32_t result;
-    Bytes output;
-    std::streamoff consumed;
-    DecodeFailure failure;
+    DecodeResult result;
+    Bytes output;  // the bytes produced
 };
 
-// `more` puts bytes after the stream, which must stay unread; without them the input ends
-// with the stream.
-Outcome Decode(const Bytes& stream, uint32_t capacity = kDecodeCapacity, const Bytes& prefix = {},
-               bool more = true) {
-    std::string data(prefix.begin(), prefix.end());
-    data.append(stream.begin(), stream.end());
-    if (more) {
-        data += std::string(4, '\x77');
-    }
-    std::istringstream input(data);
-    input.seekg(static_cast<std::streamoff>(prefix.size()));
-    Bytes buffer(capacity + 16, 0xEE);
+// Decodes `stream` followed by `after` into a buffer of `capacity` bytes. `prefix` lies in
+// memory before the stream and must not count as read.
+Outcome Decode(const Bytes& stream, uint32_t capacity, const Bytes& after = kAfter,
+               const Bytes& prefix = {}) {
+    const Bytes data = Concat({prefix, stream, after});
+    Bytes buffer(capacity + 16, kUnwritten);
     Outcome outcome;
-    outcome.failure = DecodeFailure{-7, 0xDEAD, -7, 0xBEEF};
-    outcome.result =
-        DecodePackedStream(buffer.data(), capacity, ExampleHeader(), input, outcome.failure);
-    input.clear();
-    outcome.consumed =
-        static_cast<std::streamoff>(input.tellg()) - static_cast<std::streamoff>(prefix.size());
-    // Nothing may land past the capacity.
+    outcome.result = DecodePackedStream(data.data() + prefix.size(), stream.size() + after.size(),
+                                        ExampleHeader(), buffer.data(), capacity);
     for (size_t i = capacity; i < buffer.size(); ++i) {
-        EXPECT_EQ(buffer[i], 0xEE) << "write past the capacity at " << i;
+        EXPECT_EQ(buffer[i], kUnwritten) << "write past the capacity at " << i;
     }
-    if (outcome.result > 0) {
-        outcome.output.assign(buffer.begin(), buffer.begin() + outcome.result);
-    }
+    EXPECT_LE(outcome.result.produced, capacity);
+    outcome.output.assign(buffer.begin(),
+                          buffer.begin() + std::min(outcome.result.produced, capacity));
     return outcome;
 }
 
-// Packs nibbles two to a byte, high half first, padding an odd count with 0.
-Bytes Pack(const std::vector<int>& nibbles) {
-    Bytes bytes;
-    for (size_t i = 0; i < nibbles.size(); i += 2) {
-        int low = i + 1 < nibbles.size() ? nibbles[i + 1] : 0;
-        bytes.push_back(static_cast<uint8_t>(nibbles[i] << 4 | low));
-    }
-    return bytes;
-}
+using Nibbles = std::vector<int>;
 
-std::vector<int> operator+(std::vector<int> a, const std::vector<int>& b) {
+Nibbles operator+(Nibbles a, const Nibbles& b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
 
-std::vector<int> Repeat(const std::vector<int>& part, int times) {
-    std::vector<int> all;
+Nibbles RepeatNibbles(const Nibbles& part, int times) {
+    Nibbles all;
     for (int i = 0; i < times; ++i) {
         all = all + part;
     }
@@ -88,25 +71,16 @@ std::vector<int> Repeat(const std::vector<int>& part, int times) {
 }
 
 // Literals command for `count` bytes 1, 2, 3, ...
-std::vector<int> CountingLiterals(int count) {
-    std::vector<int> nibbles{0, count};
+Nibbles CountingLiterals(int count) {
+    Nibbles nibbles{0, count};
     for (int i = 1; i <= count; ++i) {
-        nibbles = nibbles + std::vector<int>{i >> 4, i & 15};
+        nibbles = nibbles + Nibbles{i >> 4, i & 15};
     }
     return nibbles;
 }
 
 Bytes Counting(int count) {
-    Bytes bytes;
-    for (int i = 1; i <= count; ++i) {
-        bytes.push_back(static_cast<uint8_t>(i));
-    }
-    return bytes;
-}
-
-Bytes Concat(Bytes a, const Bytes& b) {
-    a.insert(a.end(), b.begin(), b.end());
-    return a;
+    return Sequence(1, count);
 }
 
 struct GoodCase {
@@ -117,14 +91,37 @@ struct GoodCase {
 
 class DecodeWorkedExample : public ::testing::TestWithParam<GoodCase> {};
 
+// Into a buffer of exactly the unpacked size, with bytes after the stream that must stay
+// unread.
 TEST_P(DecodeWorkedExample, UnpacksAndStopsRightAfterTheEndMarker) {
     const GoodCase& c = GetParam();
-    Outcome outcome = Decode(c.stream);
-    ASSERT_EQ(outcome.result, static_cast<int32_t>(c.unpacked.size()));
+    const Outcome outcome = Decode(c.stream, static_cast<uint32_t>(c.unpacked.size()));
+    ASSERT_EQ(outcome.result.status, DecodeStatus::Complete);
+    EXPECT_EQ(outcome.result.produced, c.unpacked.size());
     EXPECT_EQ(outcome.output, c.unpacked);
-    EXPECT_EQ(outcome.consumed, static_cast<std::streamoff>(c.stream.size()));
-    EXPECT_EQ(outcome.failure.kind, -7) << "the failure record must stay untouched";
-    EXPECT_EQ(outcome.failure.position, 0xDEADu);
+    EXPECT_EQ(outcome.result.consumed, c.stream.size());
+    EXPECT_TRUE(StreamDecodesTo(c.stream.data(), c.stream.size(), ExampleHeader(),
+                                c.unpacked.data(), c.unpacked.size()));
+    // Not exactly one stream once other bytes follow it.
+    const Bytes followed = Concat({c.stream, kAfter});
+    EXPECT_FALSE(StreamDecodesTo(followed.data(), followed.size(), ExampleHeader(),
+                                 c.unpacked.data(), c.unpacked.size()));
+}
+
+// Every proper prefix of a good stream fails as cut short, having read all of it and no
+// more, whether the cut falls in an opcode, an argument, a literal block or the end marker.
+TEST_P(DecodeWorkedExample, EveryCutIsTruncatedInput) {
+    const GoodCase& c = GetParam();
+    const uint32_t capacity = static_cast<uint32_t>(c.unpacked.size());
+    for (size_t cut = 0; cut < c.stream.size(); ++cut) {
+        const Bytes prefix(c.stream.begin(), c.stream.begin() + cut);
+        const Outcome outcome = Decode(prefix, capacity, {});
+        EXPECT_EQ(outcome.result.status, DecodeStatus::TruncatedInput) << "cut at " << cut;
+        EXPECT_EQ(outcome.result.consumed, cut) << "cut at " << cut;
+        EXPECT_FALSE(StreamDecodesTo(prefix.data(), prefix.size(), ExampleHeader(),
+                                     c.unpacked.data(), c.unpacked.size()))
+            << "cut at " << cut;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -145,126 +142,204 @@ INSTANTIATE_TEST_SUITE_P(
                  {0x41, 0x42, 0x41, 0x42, 0x41, 0x42}},
         GoodCase{"RepeatByte", {0x14, 0x1D, 0x00}, {0x41, 0x41}},
         GoodCase{"LiteralsInLowHalves",
-                 Pack(std::vector<int>{7} + CountingLiterals(3) + std::vector<int>{0, 0}),
-                 Concat({0xCC}, Counting(3))},
-        GoodCase{"LiteralsAlignedBlock", Pack(CountingLiterals(15) + std::vector<int>{0, 0}),
+                 PackNibbles(Nibbles{7} + CountingLiterals(3) + Nibbles{0, 0}),
+                 Concat({{0xCC}, Counting(3)})},
+        GoodCase{"LiteralsAlignedBlock", PackNibbles(CountingLiterals(15) + Nibbles{0, 0}),
                  Counting(15)},
         GoodCase{"Literal2", {0x2A, 0xBC, 0xD0, 0x00}, {0xAB, 0xCD}},
-        GoodCase{"FillBAndSingleBytes", {0x5F, 0x78, 0x00}, Concat(Bytes(18, 0xBB), {0xCC, 0xDD})},
         GoodCase{
-            "CopyNearFarthest",
-            Pack(Repeat({3, 15, 0, 1}, 15) + std::vector<int>{1, 0xA, 0xA, 0xA, 0, 0xF, 0xF, 0, 0}),
-            Concat(Concat(Bytes(270, 0x01), {0xAA}), Bytes(3, 0x01))},
+            "FillBAndSingleBytes", {0x5F, 0x78, 0x00}, Concat({Bytes(18, 0xBB), {0xCC, 0xDD}})},
+        GoodCase{"CopyNearFarthest",
+                 PackNibbles(RepeatNibbles({3, 15, 0, 1}, 15) +
+                             Nibbles{1, 0xA, 0xA, 0xA, 0, 0xF, 0xF, 0, 0}),
+                 Concat({Bytes(270, 0x01), {0xAA}, Bytes(3, 0x01)})},
         GoodCase{"CopyMidFromTheFirstByte",
-                 Pack(std::vector<int>{1, 0xA, 0xA} + Repeat({3, 15, 0, 1}, 15) +
-                      std::vector<int>{0xB, 0, 0, 0, 0xC, 0, 0}),
-                 Concat(Concat({0xAA}, Bytes(270, 0x01)), {0xAA, 0x01, 0x01})},
+                 PackNibbles(Nibbles{1, 0xA, 0xA} + RepeatNibbles({3, 15, 0, 1}, 15) +
+                             Nibbles{0xB, 0, 0, 0, 0xC, 0, 0}),
+                 Concat({{0xAA}, Bytes(270, 0x01), {0xAA, 0x01, 0x01}})},
         GoodCase{"CopyFarDistanceEqualsPosition",
-                 Pack(CountingLiterals(3) + std::vector<int>{0xC, 0, 0, 0, 0, 3, 0, 0}),
-                 Concat(Counting(3), Counting(3))},
+                 PackNibbles(CountingLiterals(3) + Nibbles{0xC, 0, 0, 0, 0, 3, 0, 0}),
+                 Concat({Counting(3), Counting(3)})},
         GoodCase{"WordsAtOddPositions", {0x1A, 0xA6, 0xF2, 0x00}, {0xAA, 0x34, 0x12, 0x78, 0x56}},
-        GoodCase{"LastDictionaryEntry", {0xFF, 0x00}, {0x0F, 0xF0}}),
+        GoodCase{"LastDictionaryEntry", {0xFF, 0x00}, {0x0F, 0xF0}},
+        // Every command kind, several of them starting in a low half.
+        GoodCase{"MixedCommands",
+                 PackNibbles(CountingLiterals(5) + Nibbles{7, 3, 2, 0xA, 0xA, 1, 0xB, 0xC} +
+                             Nibbles{0xA, 1, 0, 0, 0xC, 0,   0, 0, 0, 6,
+                                     0xF, 3, 9, 0, 0xE, 0xD, 6, 8, 0, 0}),
+                 Concat({Counting(5),
+                         {0xCC},
+                         Bytes(5, 0xAA),
+                         {0xBC, 0xAA, 0xAA, 0xAA, 0xBC},
+                         {0xAA, 0xBC, 0xAA, 0x03, 0xF0, 0x03, 0xF0, 0x03, 0xF0, 0xF0, 0x34, 0x12},
+                         {0xDD}})}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct BadCase {
     const char* name;
     Bytes stream;
     uint32_t capacity;
-    int32_t kind;
+    DecodeStatus status;
     uint32_t position;
-    int32_t command;
+    bool commandRead;
+    Opcode opcode;  // when a command was read
+    ByteHalf half;
     uint32_t size;
+    size_t consumed;
 };
 
 class DecodeFailureCase : public ::testing::TestWithParam<BadCase> {};
 
 TEST_P(DecodeFailureCase, StopsAtTheFirstBadCommandAndDescribesIt) {
     const BadCase& c = GetParam();
-    Outcome outcome = Decode(c.stream, c.capacity, {}, c.kind != TruncatedInput);
-    EXPECT_EQ(outcome.result, -1);
-    EXPECT_EQ(outcome.failure.kind, c.kind);
-    EXPECT_EQ(outcome.failure.position, c.position);
-    EXPECT_EQ(outcome.failure.command, c.command);
-    EXPECT_EQ(outcome.failure.size, c.size);
+    // A stream cut short has nothing after it; otherwise bytes follow that must stay unread.
+    const Outcome outcome =
+        Decode(c.stream, c.capacity, c.status == DecodeStatus::TruncatedInput ? Bytes{} : kAfter);
+    const DecodeFailure& failure = outcome.result.failure;
+    EXPECT_EQ(outcome.result.status, c.status);
+    EXPECT_EQ(failure.position, c.position);
+    EXPECT_EQ(outcome.result.produced, c.position);
+    EXPECT_EQ(failure.commandRead, c.commandRead);
+    if (c.commandRead) {
+        EXPECT_EQ(failure.opcode, c.opcode);
+    }
+    EXPECT_EQ(failure.half, c.half);
+    EXPECT_EQ(failure.size, c.size);
+    EXPECT_EQ(outcome.result.consumed, c.consumed);
 }
+
+constexpr auto kBad = DecodeStatus::BadLocation;
+constexpr auto kOver = DecodeStatus::WriteOverflow;
+constexpr auto kCut = DecodeStatus::TruncatedInput;
+constexpr auto kHigh = ByteHalf::High;
+constexpr auto kLow = ByteHalf::Low;
 
 INSTANTIATE_TEST_SUITE_P(
     Failures, DecodeFailureCase,
     ::testing::Values(
-        BadCase{"RepeatByteFirst", {0xD0}, kDecodeCapacity, BadLocation, 0, 13, 1},
-        BadCase{"RepeatWordInLowHalf", {0x14, 0x1E}, kDecodeCapacity, BadLocation, 1, 30, 2},
-        BadCase{
-            "CopyNearBeforeStart", {0xA1, 0xFF, 0x00}, kDecodeCapacity, BadLocation, 0, 10, 259},
-        BadCase{"CopyWordFirst", {0x90, 0x00}, kDecodeCapacity, BadLocation, 0, 9, 2},
+        BadCase{"RepeatByteFirst",
+                {0xD0},
+                kDecodeCapacity,
+                kBad,
+                0,
+                true,
+                Opcode::RepeatByte,
+                kHigh,
+                1,
+                1},
+        BadCase{"RepeatWordInLowHalf",
+                {0x14, 0x1E},
+                kDecodeCapacity,
+                kBad,
+                1,
+                true,
+                Opcode::RepeatWord,
+                kLow,
+                2,
+                2},
+        BadCase{"CopyNearBeforeStart",
+                {0xA1, 0xFF, 0x00},
+                kDecodeCapacity,
+                kBad,
+                0,
+                true,
+                Opcode::CopyNear,
+                kHigh,
+                259,
+                2},
+        BadCase{"CopyWordFirst",
+                {0x90, 0x00},
+                kDecodeCapacity,
+                kBad,
+                0,
+                true,
+                Opcode::CopyWord,
+                kHigh,
+                2,
+                1},
         BadCase{"CopyFarShorterThanItsCount",
-                Pack(CountingLiterals(10) + std::vector<int>{0xC, 3, 0, 0, 0, 3}), kDecodeCapacity,
-                BadLocation, 10, 12, 3},
-        BadCase{
-            "CopyFarShorterInLowHalf",
-            Pack(std::vector<int>{7} + CountingLiterals(9) + std::vector<int>{0xC, 3, 0, 0, 0, 3}),
-            kDecodeCapacity, BadLocation, 10, 28, 3},
+                PackNibbles(CountingLiterals(10) + Nibbles{0xC, 3, 0, 0, 0, 3}), kDecodeCapacity,
+                kBad, 10, true, Opcode::CopyFar, kHigh, 3, 14},
+        BadCase{"CopyFarShorterInLowHalf",
+                PackNibbles(Nibbles{7} + CountingLiterals(9) + Nibbles{0xC, 3, 0, 0, 0, 3}),
+                kDecodeCapacity, kBad, 10, true, Opcode::CopyFar, kLow, 3, 14},
         BadCase{"CopyFarDistanceZero",
-                Pack(CountingLiterals(4) + std::vector<int>{0xC, 0, 0, 0, 0, 0}), kDecodeCapacity,
-                BadLocation, 4, 12, 0},
+                PackNibbles(CountingLiterals(4) + Nibbles{0xC, 0, 0, 0, 0, 0}), kDecodeCapacity,
+                kBad, 4, true, Opcode::CopyFar, kHigh, 0, 8},
         BadCase{"CopyWordAtLastByteOverflowsFirst",
-                Pack(CountingLiterals(4) + std::vector<int>{9, 15}), 5, WriteOverflow, 4, 9, 2},
-        BadCase{"RunOneByteTooLong", Pack(CountingLiterals(3) + std::vector<int>{4, 15}), 20,
-                WriteOverflow, 3, 4, 18},
-        BadCase{"DictionaryWordPastCapacity", Pack(CountingLiterals(3) + std::vector<int>{15, 0}),
-                4, WriteOverflow, 3, 15, 2},
-        BadCase{"LiteralsPastCapacity", Pack(CountingLiterals(3)), 2, WriteOverflow, 0, 0, 3},
-        BadCase{"EmptyInput", {}, kDecodeCapacity, TruncatedInput, 0, kNoCommand, 0},
-        BadCase{"NoEndMarker", {0x12, 0x30}, kDecodeCapacity, TruncatedInput, 1, 16, 0},
-        BadCase{"LiteralsCutShort", {0x03, 0x41, 0x42}, kDecodeCapacity, TruncatedInput, 0, 0, 3},
+                PackNibbles(CountingLiterals(4) + Nibbles{9, 15}), 5, kOver, 4, true,
+                Opcode::CopyWord, kHigh, 2, 6},
+        BadCase{"RunOneByteTooLong", PackNibbles(CountingLiterals(3) + Nibbles{4, 15}), 20, kOver,
+                3, true, Opcode::RunOfFillA, kHigh, 18, 5},
+        BadCase{"DictionaryWordPastCapacity", PackNibbles(CountingLiterals(3) + Nibbles{15, 0}), 4,
+                kOver, 3, true, Opcode::PutDictWord, kHigh, 2, 5},
+        BadCase{"LiteralsPastCapacity", PackNibbles(CountingLiterals(3)), 2, kOver, 0, true,
+                Opcode::Literals, kHigh, 3, 1},
+        BadCase{"EmptyInput", {}, kDecodeCapacity, kCut, 0, false, Opcode::Literals, kHigh, 0, 0},
+        BadCase{"NoEndMarker",
+                {0x12, 0x30},
+                kDecodeCapacity,
+                kCut,
+                1,
+                true,
+                Opcode::Literals,
+                kLow,
+                0,
+                2},
+        BadCase{"LiteralsCutShort",
+                {0x03, 0x41, 0x42},
+                kDecodeCapacity,
+                kCut,
+                0,
+                true,
+                Opcode::Literals,
+                kHigh,
+                3,
+                3},
         BadCase{"CopyFarCutInItsDistance",
                 {0x14, 0x1C, 0x00},
                 kDecodeCapacity,
-                TruncatedInput,
+                kCut,
                 1,
-                28,
+                true,
+                Opcode::CopyFar,
+                kLow,
+                3,
                 3}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(DecodePackedStream, RunOfEighteenFitsExactlyAtTheEnd) {
-    Bytes stream = Pack(std::vector<int>{2, 0, 1, 0, 2} + std::vector<int>{3, 15, 4, 1, 0, 0});
-    Outcome fits = Decode(stream, 20);
-    EXPECT_EQ(fits.result, 20);
-    Outcome overflows = Decode(stream, 19);
-    EXPECT_EQ(overflows.result, -1);
-    EXPECT_EQ(overflows.failure.kind, WriteOverflow);
-    EXPECT_EQ(overflows.failure.size, 18u);
+    const Bytes stream = PackNibbles(Nibbles{2, 0, 1, 0, 2} + Nibbles{3, 15, 4, 1, 0, 0});
+    const Outcome fits = Decode(stream, 20);
+    EXPECT_EQ(fits.result.status, DecodeStatus::Complete);
+    EXPECT_EQ(fits.result.produced, 20u);
+    const Outcome overflows = Decode(stream, 19);
+    EXPECT_EQ(overflows.result.status, DecodeStatus::WriteOverflow);
+    EXPECT_EQ(overflows.result.failure.opcode, Opcode::RunOfByte);
+    EXPECT_EQ(overflows.result.failure.size, 18u);
 }
 
 TEST(DecodePackedStream, FillsTheWholeBufferThenOneByteMoreFails) {
-    std::vector<int> full = Repeat({4, 13}, 4096);  // 4096 fill runs of 16 bytes
-    Outcome exact = Decode(Pack(full + std::vector<int>{0, 0}));
-    EXPECT_EQ(exact.result, 65536);
-    Outcome over = Decode(Pack(full + std::vector<int>{7, 0, 0}));
-    EXPECT_EQ(over.result, -1);
-    EXPECT_EQ(over.failure.kind, WriteOverflow);
-    EXPECT_EQ(over.failure.position, 65536u);
-    EXPECT_EQ(over.failure.command, PutByteC);
+    const Nibbles full = RepeatNibbles({4, 13}, 4096);  // 4096 fill runs of 16 bytes
+    const Outcome exact = Decode(PackNibbles(full + Nibbles{0, 0}), kDecodeCapacity);
+    EXPECT_EQ(exact.result.status, DecodeStatus::Complete);
+    EXPECT_EQ(exact.result.produced, kDecodeCapacity);
+    EXPECT_EQ(exact.result.consumed, 4097u);
+    const Outcome over = Decode(PackNibbles(full + Nibbles{7, 0, 0}), kDecodeCapacity);
+    EXPECT_EQ(over.result.status, DecodeStatus::WriteOverflow);
+    EXPECT_EQ(over.result.produced, kDecodeCapacity);
+    EXPECT_EQ(over.result.failure.position, kDecodeCapacity);
+    EXPECT_TRUE(over.result.failure.commandRead);
+    EXPECT_EQ(over.result.failure.opcode, Opcode::PutByteC);
+    EXPECT_EQ(over.result.failure.size, 1u);
 }
 
-// Every proper prefix of a good stream fails as cut short; none reads past its end.
-TEST(DecodePackedStream, EveryCutOfAStreamFailsCleanly) {
-    Bytes stream = Pack(
-        CountingLiterals(5) + std::vector<int>{7, 3, 2, 0xA, 0xA, 1, 0x2B, 0x3C} +
-        std::vector<int>{0xA, 1, 0, 0, 0xC, 0, 0, 0, 0, 6, 0xF, 3, 9, 0, 0xE, 0xD, 6, 8, 0, 0});
-    ASSERT_GT(Decode(stream).result, 0);
-    for (size_t cut = 0; cut < stream.size(); ++cut) {
-        Outcome outcome =
-            Decode(Bytes(stream.begin(), stream.begin() + cut), kDecodeCapacity, {}, false);
-        EXPECT_EQ(outcome.result, -1) << "cut at " << cut;
-        EXPECT_EQ(outcome.failure.kind, TruncatedInput) << "cut at " << cut;
-    }
-}
-
-TEST(DecodePackedStream, StartsAtTheStreamsCurrentPosition) {
-    Outcome outcome = Decode({0x12, 0x30, 0x00}, kDecodeCapacity, Bytes(38, 0x55));
-    EXPECT_EQ(outcome.result, 1);
+// Bytes in memory before the stream are neither read nor counted.
+TEST(DecodePackedStream, StartsAtTheGivenByte) {
+    const Outcome outcome = Decode({0x12, 0x30, 0x00}, kDecodeCapacity, kAfter, Bytes(38, 0x55));
+    EXPECT_EQ(outcome.result.status, DecodeStatus::Complete);
     EXPECT_EQ(outcome.output, Bytes{0x23});
-    EXPECT_EQ(outcome.consumed, 3);
+    EXPECT_EQ(outcome.result.consumed, 3u);
 }
 
 }  // namespace

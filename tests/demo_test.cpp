@@ -9,21 +9,25 @@
 
 #include "demo_levels.h"
 #include "demo_map.h"
-#include "encoder_test_support.h"
-#include "map_groups.h"
+#include "format/map_header.h"
+#include "format/stream_format.h"
 #include "program_runner.h"
+#include "settings/map_groups.h"
+
+using namespace tessary;
 
 namespace {
 
 TEST(DemoRom, SettingsFileDescribesTheGeneratedLevels) {
-    MapGroup groups[kMaxMapGroups];
-    int32_t count = LoadMapGroupsFrom(ProfileReader(TESSARY_DEMO_SETTINGS), groups, kMaxMapGroups);
-    ASSERT_EQ(count, static_cast<int32_t>(std::size(kDemoLevels)));
-    for (int32_t i = 0; i < count; ++i) {
-        EXPECT_STREQ(groups[i].name, kDemoLevels[i].name);
-        EXPECT_EQ(groups[i].offset, kDemoLevels[i].offset);
-        EXPECT_EQ(groups[i].vertical, kDemoLevels[i].vertical);
-        EXPECT_EQ(groups[i].height, kDemoLevels[i].height);
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader(TESSARY_DEMO_SETTINGS));
+    ASSERT_EQ(table.file, SettingsFile::Found);
+    ASSERT_EQ(table.count, static_cast<int32_t>(std::size(kDemoLevels)));
+    ASSERT_EQ(table.groups.size(), std::size(kDemoLevels));
+    for (size_t i = 0; i < table.groups.size(); ++i) {
+        EXPECT_EQ(table.groups[i].name, kDemoLevels[i].name);
+        EXPECT_EQ(table.groups[i].offset, kDemoLevels[i].offset);
+        EXPECT_EQ(table.groups[i].vertical, kDemoLevels[i].vertical);
+        EXPECT_EQ(table.groups[i].height, kDemoLevels[i].height);
     }
 }
 
@@ -62,7 +66,7 @@ TEST(DemoRom, LevelsRoundTripThroughBothPrograms) {
 // The demo is there to show every command of the stream format at work.
 TEST(DemoRom, StreamsUseEveryCommand) {
     Bytes rom = MakeDemoRom();
-    bool seen[16] = {};
+    bool seen[kOpcodeCount] = {};
     for (const DemoLevel& level : kDemoLevels) {
         const uint8_t* stream = rom.data() + level.offset + kMapHeaderSize;
         size_t nibble = 0;
@@ -71,7 +75,7 @@ TEST(DemoRom, StreamsUseEveryCommand) {
             return nibble++ % 2 == 0 ? byte >> 4 : byte & 0xF;
         };
         // Argument nibbles after each opcode (Literals: counted separately).
-        const int kArguments[16] = {0, 2, 4, 3, 1, 1, 0, 0, 0, 1, 3, 4, 5, 0, 0, 1};
+        const int kArguments[kOpcodeCount] = {0, 2, 4, 3, 1, 1, 0, 0, 0, 1, 3, 4, 5, 0, 0, 1};
         for (;;) {
             int opcode = next();
             if (opcode == 0) {
@@ -86,8 +90,9 @@ TEST(DemoRom, StreamsUseEveryCommand) {
             ASSERT_LT(nibble / 2, static_cast<size_t>(kDemoLevelSlot)) << level.name;
         }
     }
-    for (int opcode = 0; opcode < 16; ++opcode) {
-        EXPECT_TRUE(seen[opcode]) << "opcode " << opcode << " never used";
+    for (int opcode = 0; opcode < kOpcodeCount; ++opcode) {
+        EXPECT_TRUE(seen[opcode]) << "opcode " << opcode << " "
+                                  << OpcodeName(static_cast<Opcode>(opcode)) << " never used";
     }
 }
 

@@ -6,14 +6,14 @@
 #include <string>
 #include <vector>
 
-#include "encoder_test_support.h"
+#include "format/map_header.h"
 #include "input_generators.h"
-#include "map_header.h"
 #include "reference_encoder.h"
+#include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tessary::MapHeader;
 
 ::testing::AssertionResult AgreesWithReference(const Bytes& input, const MapHeader& header) {
     const Bytes actual = EncodeBytes(input, header);

@@ -2,16 +2,18 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
 
-#include "encoder_test_support.h"
-#include "map_header.h"
-#include "stream_encoder.h"
+#include "encoder/optimal_encoder.h"
+#include "encoder/stream_encoder.h"
+#include "format/map_header.h"
+#include "test_support.h"
 
 namespace {
+
+using tessary::MapHeader;
 
 MapHeader WithWordW(uint16_t word) {
     MapHeader header = PlainHeader();
@@ -36,42 +38,8 @@ MapHeader WithSameBytes(bool a, bool b, bool c, bool d, uint8_t value) {
     return header;
 }
 
-using Bytes = std::vector<uint8_t>;
-
-Bytes Of(std::initializer_list<int> values) {
-    Bytes bytes;
-    for (int v : values) {
-        bytes.push_back(static_cast<uint8_t>(v));
-    }
-    return bytes;
-}
-
-Bytes Sequence(int first, int count) {
-    Bytes bytes;
-    for (int i = 0; i < count; ++i) {
-        bytes.push_back(static_cast<uint8_t>(first + i));
-    }
-    return bytes;
-}
-
-Bytes Repeat(const Bytes& part, int times) {
-    Bytes bytes;
-    for (int i = 0; i < times; ++i) {
-        bytes.insert(bytes.end(), part.begin(), part.end());
-    }
-    return bytes;
-}
-
 Bytes Fill(int value, int count) {
-    return Bytes(static_cast<size_t>(count), uint8_t(value));
-}
-
-Bytes Cat(std::initializer_list<Bytes> parts) {
-    Bytes bytes;
-    for (const Bytes& part : parts) {
-        bytes.insert(bytes.end(), part.begin(), part.end());
-    }
-    return bytes;
+    return Bytes(static_cast<size_t>(count), static_cast<uint8_t>(value));
 }
 
 std::string RepeatText(const std::string& text, int times) {
@@ -80,6 +48,28 @@ std::string RepeatText(const std::string& text, int times) {
         result += text;
     }
     return result;
+}
+
+// The stream as one string of hex digits, so that a command's nibbles can be looked for
+// whatever their alignment.
+std::string NibbleText(const Bytes& stream) {
+    std::string nibbles = HexBytes(stream);
+    nibbles.erase(std::remove(nibbles.begin(), nibbles.end(), ' '), nibbles.end());
+    return nibbles;
+}
+
+// The stream ends with `tail` and then, when the nibble count is odd, a pad nibble.
+::testing::AssertionResult EndsWithNibbles(const Bytes& stream, const std::string& tail) {
+    const std::string nibbles = NibbleText(stream);
+    for (const std::string& end : {tail, tail + "0"}) {
+        if (nibbles.size() >= end.size() &&
+            nibbles.compare(nibbles.size() - end.size(), end.size(), end) == 0) {
+            return ::testing::AssertionSuccess();
+        }
+    }
+    return ::testing::AssertionFailure()
+           << "stream ends "
+           << nibbles.substr(nibbles.size() - std::min<size_t>(16, nibbles.size()));
 }
 
 struct EncodeCase {
@@ -102,13 +92,13 @@ TEST(StreamEncoderTest, EdgeCases) {
     const MapHeader plain = PlainHeader();
     CheckCases({
         {"empty input", plain, {}, "00"},
-        {"three literals", plain, Of({0x12, 0x34, 0x56}), "03 12 34 56 00"},
+        {"three literals", plain, {0x12, 0x34, 0x56}, "03 12 34 56 00"},
         {"sixteen equal bytes", plain, Fill(0x41, 16), "3D 41 00"},
-        {"newest entry taken, then cut to its distance", plain, Repeat(Of({0x58, 0x59, 0x5A}), 10),
+        {"newest entry taken, then cut to its distance", plain, Repeat({0x58, 0x59, 0x5A}, 10),
          "03 58 59 5A " + RepeatText("A0 00 ", 9) + "00"},
         {"last position as literal", plain, Fill(0x41, 19), "3F 41 14 10 00"},
-        {"last position as singleByteC", plain, Cat({Fill(0x41, 18), Of({0xC3})}), "3F 41 70 00"},
-        {"last position as singleByteD", plain, Cat({Fill(0x41, 18), Of({0xD4})}), "3F 41 80 00"},
+        {"last position as singleByteC", plain, Concat({Fill(0x41, 18), {0xC3}}), "3F 41 70 00"},
+        {"last position as singleByteD", plain, Concat({Fill(0x41, 18), {0xD4}}), "3F 41 80 00"},
         {"sixteenth literal", plain, Sequence(0x10, 16),
          "0F " + HexBytes(Sequence(0x10, 15)) + " 11 F0 00"},
     });
@@ -117,10 +107,10 @@ TEST(StreamEncoderTest, EdgeCases) {
 TEST(StreamEncoderTest, RunCandidateRows) {
     const MapHeader plain = PlainHeader();
     CheckCases({
-        {"R1 singleByteC", plain, Of({0xC3}), "70 00"},
-        {"R1 singleByteD", plain, Of({0xD4}), "80 00"},
-        {"R1 other byte", plain, Of({0x41}), "14 10 00"},
-        {"R1 fillByteA is not looked at", plain, Of({0xA1}), "1A 10 00"},
+        {"R1 singleByteC", plain, {0xC3}, "70 00"},
+        {"R1 singleByteD", plain, {0xD4}, "80 00"},
+        {"R1 other byte", plain, {0x41}, "14 10 00"},
+        {"R1 fillByteA is not looked at", plain, {0xA1}, "1A 10 00"},
         {"R2 singleByteC", plain, Fill(0xC3, 2), "77 00"},
         {"R2 singleByteD", plain, Fill(0xD4, 2), "88 00"},
         {"R2 other byte", plain, Fill(0x41, 2), "14 1D 00"},
@@ -170,11 +160,11 @@ TEST(StreamEncoderTest, BackReferenceRows) {
     const MapHeader plain = PlainHeader();
     CheckCases({
         {"length cut to 1 gives none", plain, Fill(0x41, 20), "3F 41 14 1D 00"},
-        {"L2 d2 RepeatWord", plain, Of({0x41, 0x42, 0x41, 0x42}), "24 14 2E 00"},
-        {"L2 d3 CopyWord", plain, Of({0x41, 0x42, 0x43, 0x41, 0x42}), "03 41 42 43 91 00"},
-        {"L2 d16 CopyWord", plain, Cat({Sequence(0x10, 16), Of({0x10, 0x11})}),
+        {"L2 d2 RepeatWord", plain, {0x41, 0x42, 0x41, 0x42}, "24 14 2E 00"},
+        {"L2 d3 CopyWord", plain, {0x41, 0x42, 0x43, 0x41, 0x42}, "03 41 42 43 91 00"},
+        {"L2 d16 CopyWord", plain, Concat({Sequence(0x10, 16), {0x10, 0x11}}),
          "0F " + HexBytes(Sequence(0x10, 15)) + " 11 F9 E0 00"},
-        {"L2 d17 none", plain, Cat({Sequence(0x10, 17), Of({0x10, 0x11})}),
+        {"L2 d17 none", plain, Concat({Sequence(0x10, 17), {0x10, 0x11}}),
          "0F " + HexBytes(Sequence(0x10, 15)) + " 04 1F 20 10 11 00"},
         {"L4 d4 CopyNear", plain, Repeat(Sequence(0x41, 4), 2), "04 41 42 43 44 A1 00 00"},
         {"L18 d18 CopyNear", plain, Repeat(Sequence(0x20, 18), 2),
@@ -184,32 +174,42 @@ TEST(StreamEncoderTest, BackReferenceRows) {
 
 TEST(StreamEncoderTest, WordCandidate) {
     CheckCases({
-        {"wordW", WithWordW(0x4443), Of({0x43, 0x44}), "60 00"},
-        {"wordW is little-endian", WithWordW(0x4443), Of({0x44, 0x43}), "24 44 30 00"},
-        {"dictionary entry", WithDictionary({7}, 0x4443), Of({0x43, 0x44}), "F7 00"},
-        {"lowest dictionary index", WithDictionary({9, 3}, 0x4443), Of({0x43, 0x44}), "F3 00"},
-        {"index 15", WithDictionary({15}, 0x4443), Of({0x43, 0x44}), "FF 00"},
-        {"wordW before the dictionary", WithDictionary({0}, 0xE5E6), Of({0xE6, 0xE5}), "60 00"},
-        {"word at an odd position", WithWordW(0x4443), Of({0x10, 0x43, 0x44}), "11 06 00"},
+        {"wordW", WithWordW(0x4443), {0x43, 0x44}, "60 00"},
+        {"wordW is little-endian", WithWordW(0x4443), {0x44, 0x43}, "24 44 30 00"},
+        {"dictionary entry", WithDictionary({7}, 0x4443), {0x43, 0x44}, "F7 00"},
+        {"lowest dictionary index", WithDictionary({9, 3}, 0x4443), {0x43, 0x44}, "F3 00"},
+        {"index 15", WithDictionary({15}, 0x4443), {0x43, 0x44}, "FF 00"},
+        {"wordW before the dictionary", WithDictionary({0}, 0xE5E6), {0xE6, 0xE5}, "60 00"},
+        {"word at an odd position", WithWordW(0x4443), {0x10, 0x43, 0x44}, "11 06 00"},
     });
 }
 
 TEST(StreamEncoderTest, ChoiceAndTieBreaks) {
     const MapHeader plain = PlainHeader();
     CheckCases({
-        {"wordW ties RepeatWord: word", WithWordW(0x4241), Of({0x41, 0x42, 0x41, 0x42}), "66 00"},
+        {"wordW ties RepeatWord: word", WithWordW(0x4241), {0x41, 0x42, 0x41, 0x42}, "66 00"},
         {"dictionary word ties two PutByteC: word", WithDictionary({5}, 0xC3C3), Fill(0xC3, 2),
          "F5 00"},
-        {"dictionary word ties one PutByteC: word", WithDictionary({5}, 0x42C3), Of({0xC3, 0x42}),
+        {"dictionary word ties one PutByteC: word",
+         WithDictionary({5}, 0x42C3),
+         {0xC3, 0x42},
          "F5 00"},
-        {"dictionary word ties CopyWord: word", WithDictionary({3}, 0x4443),
-         Of({0x43, 0x44, 0x10, 0x43, 0x44}), "F3 11 0F 30 00"},
-        {"two PutByteC tie CopyWord: run", plain, Of({0xC3, 0xC3, 0x42, 0xC3, 0xC3, 0x43}),
+        {"dictionary word ties CopyWord: word",
+         WithDictionary({3}, 0x4443),
+         {0x43, 0x44, 0x10, 0x43, 0x44},
+         "F3 11 0F 30 00"},
+        {"two PutByteC tie CopyWord: run",
+         plain,
+         {0xC3, 0xC3, 0x42, 0xC3, 0xC3, 0x43},
          "77 14 27 71 43 00"},
-        {"RunOfByte ties CopyNear of 3: run", plain, Of({0x41, 0x41, 0x41, 0x42, 0x41, 0x41, 0x41}),
+        {"RunOfByte ties CopyNear of 3: run",
+         plain,
+         {0x41, 0x41, 0x41, 0x42, 0x41, 0x41, 0x41},
          "30 41 14 23 04 10 00"},
-        {"CopyNear of 4 beats RunOfByte of 3", plain,
-         Of({0x41, 0x41, 0x41, 0x42, 0x41, 0x41, 0x41, 0x42}), "30 41 14 2A 10 00 00"},
+        {"CopyNear of 4 beats RunOfByte of 3",
+         plain,
+         {0x41, 0x41, 0x41, 0x42, 0x41, 0x41, 0x41, 0x42},
+         "30 41 14 2A 10 00 00"},
         {"CopyNear of 18 beats a dictionary word", WithDictionary({0}, 0x2120),
          Repeat(Sequence(0x20, 18), 2),
          "F0 0F " + HexBytes(Sequence(0x22, 15)) + " 13 1A F0 00 00"},
@@ -226,14 +226,7 @@ Bytes WithDistance(int length, int distance) {
         input.push_back(static_cast<uint8_t>(filler(random)));
     }
     input.push_back(0xC3);
-    const Bytes pattern = Sequence(0x01, length);
-    input.insert(input.end(), pattern.begin(), pattern.end());
-    return input;
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() &&
-           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return Concat({input, Sequence(0x01, length)});
 }
 
 TEST(StreamEncoderTest, BackReferenceDistanceClasses) {
@@ -259,11 +252,7 @@ TEST(StreamEncoderTest, BackReferenceDistanceClasses) {
                      std::to_string(c.distance));
         const Bytes input = WithDistance(c.length, c.distance);
         const Bytes stream = EncodeBytes(input, plain);
-        std::string nibbles = HexBytes(stream);
-        nibbles.erase(std::remove(nibbles.begin(), nibbles.end(), ' '), nibbles.end());
-        const std::string tail = std::string("7") + c.nibbles + "00";
-        EXPECT_TRUE(EndsWith(nibbles, tail) || EndsWith(nibbles, tail + "0"))
-            << "stream ends " << nibbles.substr(nibbles.size() - 16);
+        EXPECT_TRUE(EndsWithNibbles(stream, std::string("7") + c.nibbles + "00"));
         EXPECT_EQ(RoundTripProblem(stream, input, plain), "");
     }
 }
@@ -280,23 +269,37 @@ TEST(StreamEncoderTest, FullRingHidesItsOldestEntry) {
     const MapHeader plain = PlainHeader();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.repetitions);
-        const Bytes ends = Of({0x00, 0x11, 0x22, 0x33});
-        const Bytes input = Cat({ends, Repeat(Of({0x00, 0x44}), c.repetitions), ends});
+        const Bytes ends = {0x00, 0x11, 0x22, 0x33};
+        const Bytes input = Concat({ends, Repeat({0x00, 0x44}, c.repetitions), ends});
         const Bytes stream = EncodeBytes(input, plain);
-        std::string nibbles = HexBytes(stream);
-        nibbles.erase(std::remove(nibbles.begin(), nibbles.end(), ' '), nibbles.end());
-        EXPECT_TRUE(EndsWith(nibbles, c.nibbles) || EndsWith(nibbles, std::string(c.nibbles) + "0"))
-            << "stream ends " << nibbles.substr(nibbles.size() - 16);
+        EXPECT_TRUE(EndsWithNibbles(stream, c.nibbles));
         EXPECT_EQ(RoundTripProblem(stream, input, plain), "");
     }
 }
 
-TEST(StreamEncoderTest, ReportsSuccessWhateverTheStreamState) {
-    std::ostream broken(nullptr);
-    const Bytes input = Sequence(0x10, 40);
+// Both encoders append after whatever the output already holds (the packer puts the header
+// there first) and report how much they appended.
+TEST(StreamEncoderTest, AppendsToTheOutputAndReturnsTheBytesAppended) {
+    const Bytes before = {0xDE, 0xAD, 0xBE};
     const MapHeader plain = PlainHeader();
-    StreamEncoder encoder(broken, input.data(), static_cast<int32_t>(input.size()), plain);
-    EXPECT_TRUE(encoder.encode());
+    for (const Bytes& input : {Bytes{}, Sequence(0x10, 40), Repeat({0x41, 0x42}, 300)}) {
+        for (tessary::Packing packing : {tessary::Packing::Greedy, tessary::Packing::Optimal}) {
+            SCOPED_TRACE(std::to_string(input.size()) + " bytes, " + tessary::PackingName(packing));
+            Bytes out = before;
+            const int32_t count = static_cast<int32_t>(input.size());
+            const size_t appended =
+                packing == tessary::Packing::Greedy
+                    ? tessary::StreamEncoder(out, input.data(), count, plain).encode()
+                    : tessary::OptimalEncoder(out, input.data(), count, plain).encode();
+            ASSERT_EQ(appended, out.size() - before.size());
+            EXPECT_EQ(Bytes(out.begin(), out.begin() + 3), before);
+            const Bytes stream(out.begin() + 3, out.end());
+            EXPECT_EQ(RoundTripProblem(stream, input, plain), "");
+            if (packing == tessary::Packing::Greedy) {
+                EXPECT_EQ(stream, EncodeBytes(input, plain));
+            }
+        }
+    }
 }
 
 }  // namespace

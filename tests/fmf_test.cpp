@@ -1,13 +1,16 @@
-#include "fmf.h"
+// The FMF file and the move between the game's cells and FMF's.
+#include "format/fmf.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <vector>
 
-namespace {
+#include "test_support.h"
 
-using Bytes = std::vector<uint8_t>;
+using namespace tessary;
+
+namespace {
 
 Bytes Cells(const std::vector<uint16_t>& cells) {
     Bytes bytes;
@@ -49,7 +52,7 @@ TEST(CellCode, RoundTripsLoseOnlyTheUnmappedBits) {
 
 struct DimensionCase {
     uint32_t bytes;
-    int32_t vertical;
+    bool vertical;
     int32_t height;
     uint32_t width;
     uint32_t mapHeight;
@@ -57,16 +60,14 @@ struct DimensionCase {
 
 TEST(MapDimensions, FixedSideFromSettingsOtherFromByteCount) {
     for (DimensionCase c :
-         {DimensionCase{8192, 0, 16, 256, 16}, DimensionCase{8192, 1, 16, 16, 256},
-          DimensionCase{8192, 7, 16, 16, 256}, DimensionCase{12, 0, 2, 3, 2},
-          DimensionCase{0, 0, 16, 0, 16}, DimensionCase{31, 0, 16, 0, 16},
-          DimensionCase{31, 1, 16, 16, 0}, DimensionCase{33, 0, 16, 1, 16},
-          DimensionCase{65536, 0, 0x7FFFFFFF, 0, 0x7FFFFFFF}}) {
-        uint32_t w = 99;
-        uint32_t h = 99;
-        MapDimensions(c.bytes, c.vertical, c.height, w, h);
-        EXPECT_EQ(w, c.width) << c.bytes << " bytes, height " << c.height;
-        EXPECT_EQ(h, c.mapHeight) << c.bytes << " bytes, height " << c.height;
+         {DimensionCase{8192, false, 16, 256, 16}, DimensionCase{8192, true, 16, 16, 256},
+          DimensionCase{12, false, 2, 3, 2}, DimensionCase{0, false, 16, 0, 16},
+          DimensionCase{31, false, 16, 0, 16}, DimensionCase{31, true, 16, 16, 0},
+          DimensionCase{33, false, 16, 1, 16},
+          DimensionCase{65536, false, 0x7FFFFFFF, 0, 0x7FFFFFFF}}) {
+        const MapSize size = MapDimensions(c.bytes, c.vertical, c.height);
+        EXPECT_EQ(size.width, c.width) << c.bytes << " bytes, height " << c.height;
+        EXPECT_EQ(size.height, c.mapHeight) << c.bytes << " bytes, height " << c.height;
     }
 }
 
@@ -76,18 +77,24 @@ Bytes HeaderBytes(const FmfHeader& header) {
     return bytes;
 }
 
+// The header on its own and at the start of a whole file.
 TEST(ConvertToFmf, WritesTheHeaderOfBothMapKinds) {
-    Bytes cells(8192);
-    Bytes out(8192);
-    FmfHeader header;
-    ASSERT_EQ(ConvertToFmf(header, out.data(), cells.data(), 8192, 0, 16), 0);
-    EXPECT_EQ(HeaderBytes(header),
-              (Bytes{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x00, 0x01,
-                     0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10}));
-    ASSERT_EQ(ConvertToFmf(header, out.data(), cells.data(), 8192, 1, 16), 0);
-    EXPECT_EQ(HeaderBytes(header),
-              (Bytes{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x10, 0x00,
-                     0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10}));
+    const Bytes cells(8192);
+    const Bytes horizontal{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x00, 0x01,
+                           0x00, 0x00, 0x10, 0x00, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10};
+    const Bytes vertical{0x46, 0x4D, 0x46, 0x5F, 0x00, 0x20, 0x00, 0x00, 0x10, 0x00,
+                         0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x20, 0x20, 0x01, 0x10};
+    for (bool isVertical : {false, true}) {
+        const Bytes& expected = isVertical ? vertical : horizontal;
+        Bytes out(8192);
+        FmfHeader header;
+        ASSERT_TRUE(ConvertToFmf(header, out.data(), cells.data(), 8192, isVertical, 16));
+        EXPECT_EQ(HeaderBytes(header), expected);
+        const FmfConversion file = MapToFmfFile(cells.data(), cells.size(), isVertical, 16);
+        ASSERT_EQ(file.status, FmfStatus::Converted);
+        ASSERT_EQ(file.bytes.size(), kFmfHeaderSize + cells.size());
+        EXPECT_EQ(Bytes(file.bytes.begin(), file.bytes.begin() + kFmfHeaderSize), expected);
+    }
 }
 
 TEST(ConvertToFmf, HorizontalMapIsTransposedVerticalKeepsOrder) {
@@ -95,11 +102,11 @@ TEST(ConvertToFmf, HorizontalMapIsTransposedVerticalKeepsOrder) {
     Bytes game = Cells({0x0010, 0x0020, 0x0030, 0x0040, 0x0050, 0xC060});
     Bytes out(game.size());
     FmfHeader header;
-    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 12, 0, 2), 0);
+    ASSERT_TRUE(ConvertToFmf(header, out.data(), game.data(), 12, false, 2));
     EXPECT_EQ(out, Cells({0x0100, 0x0300, 0x0500, 0x0200, 0x0400, 0x0630}));
     EXPECT_EQ(header.width, 3u);
     EXPECT_EQ(header.height, 2u);
-    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 12, 1, 2), 0);
+    ASSERT_TRUE(ConvertToFmf(header, out.data(), game.data(), 12, true, 2));
     EXPECT_EQ(out, Cells({0x0100, 0x0200, 0x0300, 0x0400, 0x0500, 0x0630}));
 }
 
@@ -108,7 +115,7 @@ TEST(ConvertToFmf, BytesPastTheLastWholeStripAreCarriedOver) {
     game.push_back(0xAB);  // 9 bytes: one whole column of three cells, then 3 bytes
     Bytes out(game.size(), 0xEE);
     FmfHeader header;
-    ASSERT_EQ(ConvertToFmf(header, out.data(), game.data(), 9, 0, 3), 0);
+    ASSERT_TRUE(ConvertToFmf(header, out.data(), game.data(), 9, false, 3));
     // One column of three cells converted, the rest copied unchanged.
     EXPECT_EQ(out, (Bytes{0x00, 0x01, 0x00, 0x02, 0x00, 0x03, 0x40, 0x30, 0xAB}));
     EXPECT_EQ(header.dataSize, 9u);
@@ -121,7 +128,7 @@ TEST(ConvertToFmf, RefusesHeightBelowOne) {
     for (int32_t height : {0, -1, INT32_MIN}) {
         Bytes out(32, 0xEE);
         FmfHeader header;
-        EXPECT_EQ(ConvertToFmf(header, out.data(), game.data(), 32, 0, height), -1);
+        EXPECT_FALSE(ConvertToFmf(header, out.data(), game.data(), 32, false, height));
         EXPECT_EQ(out, Bytes(32, 0xEE));
     }
 }
@@ -130,7 +137,7 @@ TEST(ConvertToFmf, EmptyOrShortMapConvertsNoCell) {
     FmfHeader header;
     uint8_t in[3] = {1, 2, 3};
     uint8_t out[3] = {0, 0, 0};
-    ASSERT_EQ(ConvertToFmf(header, out, in, 3, 1, 16), 0);
+    ASSERT_TRUE(ConvertToFmf(header, out, in, 3, true, 16));
     EXPECT_EQ(header.width, 16u);
     EXPECT_EQ(header.height, 0u);
     EXPECT_EQ(header.dataSize, 3u);
@@ -142,24 +149,60 @@ TEST(ConvertFromFmf, ReadsCellsAfterTheHeaderWhateverItHolds) {
     Bytes cells = Cells({0x0100, 0x0300, 0x0500, 0x0200, 0x0400, 0x0630});
     file.insert(file.end(), cells.begin(), cells.end());
     Bytes game(12, 0xEE);
-    ASSERT_EQ(ConvertFromFmf(game.data(), file.data(), static_cast<uint32_t>(file.size()), 0, 2),
-              0);
+    ASSERT_TRUE(
+        ConvertFromFmf(game.data(), file.data(), static_cast<uint32_t>(file.size()), false, 2));
     EXPECT_EQ(game, Cells({0x0010, 0x0020, 0x0030, 0x0040, 0x0050, 0xC060}));
 }
 
 TEST(ConvertFromFmf, RefusesHeightBelowOneAndShortImages) {
     Bytes file(40, 0x11);
     Bytes game(20, 0xEE);
-    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 40, 0, 0), -1);
-    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 40, 1, -3), -1);
-    EXPECT_EQ(ConvertFromFmf(game.data(), file.data(), 19, 0, 16), -1);
+    EXPECT_FALSE(ConvertFromFmf(game.data(), file.data(), 40, false, 0));
+    EXPECT_FALSE(ConvertFromFmf(game.data(), file.data(), 40, true, -3));
+    EXPECT_FALSE(ConvertFromFmf(game.data(), file.data(), 19, false, 16));
     EXPECT_EQ(game, Bytes(20, 0xEE));
 }
 
+// Whole-file conversions that cannot be made give their reason and no bytes.
+struct FileStatusCase {
+    const char* name;
+    bool toFmf;  // MapToFmfFile, else MapFromFmfFile
+    size_t size;
+    int32_t height;
+    FmfStatus status;
+};
+
+class FmfFileStatus : public ::testing::TestWithParam<FileStatusCase> {};
+
+TEST_P(FmfFileStatus, GivesTheReason) {
+    const FileStatusCase& c = GetParam();
+    const Bytes input(c.size, 0x11);
+    const FmfConversion result = c.toFmf ? MapToFmfFile(input.data(), c.size, false, c.height)
+                                         : MapFromFmfFile(input.data(), c.size, false, c.height);
+    EXPECT_EQ(result.status, c.status);
+    EXPECT_EQ(result.bytes.size(),
+              c.status == FmfStatus::Converted
+                  ? (c.toFmf ? kFmfHeaderSize + c.size : c.size - kFmfHeaderSize)
+                  : 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, FmfFileStatus,
+    ::testing::Values(
+        FileStatusCase{"ToFmfHeightZero", true, 32, 0, FmfStatus::HeightBelowOne},
+        FileStatusCase{"ToFmfHeightNegative", true, 32, INT32_MIN, FmfStatus::HeightBelowOne},
+        FileStatusCase{"ToFmfEmptyMap", true, 0, 16, FmfStatus::Converted},
+        FileStatusCase{"FromFmfHeightZero", false, 40, 0, FmfStatus::HeightBelowOne},
+        FileStatusCase{"FromFmfShorterThanHeader", false, 19, 16, FmfStatus::TooShort},
+        FileStatusCase{"FromFmfEmpty", false, 0, 16, FmfStatus::TooShort},
+        FileStatusCase{"FromFmfHeaderOnly", false, 20, 16, FmfStatus::Converted}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 // Export then import gives the map back with bits 12-13 cleared, for every size and both
-// kinds, including sizes that leave a partial strip.
+// kinds, including sizes that leave a partial strip; the whole-file conversions agree with
+// the header and cell conversions.
 TEST(ConvertBothWays, LosesOnlyBits12And13) {
-    for (int32_t vertical : {0, 1}) {
+    for (bool vertical : {false, true}) {
         for (int32_t height : {1, 2, 3, 16, 17}) {
             for (uint32_t n : {0u, 1u, 2u, 31u, 32u, 34u, 96u, 101u, 640u}) {
                 Bytes game(n);
@@ -168,14 +211,18 @@ TEST(ConvertBothWays, LosesOnlyBits12And13) {
                 }
                 FmfHeader header;
                 Bytes fmf(kFmfHeaderSize + n);
-                ASSERT_EQ(ConvertToFmf(header, fmf.data() + kFmfHeaderSize, game.data(), n,
-                                       vertical, height),
-                          0);
+                ASSERT_TRUE(ConvertToFmf(header, fmf.data() + kFmfHeaderSize, game.data(), n,
+                                         vertical, height));
                 FmfHeaderToBytes(header, fmf.data());
+                const FmfConversion file = MapToFmfFile(game.data(), n, vertical, height);
+                ASSERT_EQ(file.status, FmfStatus::Converted);
+                ASSERT_EQ(file.bytes, fmf);
                 Bytes back(n);
-                ASSERT_EQ(
-                    ConvertFromFmf(back.data(), fmf.data(), kFmfHeaderSize + n, vertical, height),
-                    0);
+                ASSERT_TRUE(
+                    ConvertFromFmf(back.data(), fmf.data(), kFmfHeaderSize + n, vertical, height));
+                const FmfConversion map = MapFromFmfFile(fmf.data(), fmf.size(), vertical, height);
+                ASSERT_EQ(map.status, FmfStatus::Converted);
+                ASSERT_EQ(map.bytes, back);
                 uint32_t whole =
                     n / (2 * static_cast<uint32_t>(height)) * 2 * static_cast<uint32_t>(height);
                 for (uint32_t i = 0; i < n; ++i) {

@@ -2,7 +2,8 @@
 
 #include <algorithm>
 
-using Bytes = std::vector<uint8_t>;
+using tessary::kDictionarySize;
+using tessary::MapHeader;
 
 int Uniform(Random& random, int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random);
@@ -81,7 +82,7 @@ static Bytes SmallAlphabet(Random& random, size_t size) {
 
 // Rows of 16-bit little-endian cells from a small tile set: spans of one tile, rows that
 // repeat the previous one with a few changes.
-static Bytes MapCells(Random& random, size_t size) {
+static Bytes TileRows(Random& random, size_t size) {
     std::vector<uint16_t> tiles(static_cast<size_t>(Uniform(random, 2, 24)));
     for (uint16_t& tile : tiles) {
         tile = static_cast<uint16_t>(Chance(random, 50) ? Uniform(random, 0, 0x3F)
@@ -231,7 +232,7 @@ Bytes Generate(Kind kind, Random& random, size_t size, MapHeader& header) {
             input = SmallAlphabet(random, size);
             break;
         case kMapCells:
-            input = MapCells(random, size);
+            input = TileRows(random, size);
             break;
         case kLongRuns:
             input = LongRuns(random, size);

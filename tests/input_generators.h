@@ -8,7 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "map_header.h"
+#include "format/map_header.h"
+#include "test_support.h"
 
 using Random = std::mt19937;
 
@@ -22,8 +23,8 @@ size_t SmallSize(Random& random);
 enum Kind { kRandomBytes, kSmallAlphabet, kMapCells, kLongRuns, kHeaderTokens, kFarRepeats };
 
 // An input of `kind` and `size` bytes, and a header to pack it with.
-std::vector<uint8_t> Generate(Kind kind, Random& random, size_t size, MapHeader& header);
-std::vector<uint8_t> RandomBytes(Random& random, size_t size);
+Bytes Generate(Kind kind, Random& random, size_t size, tessary::MapHeader& header);
+Bytes RandomBytes(Random& random, size_t size);
 // Header fields taken from the input where possible, so that they matter, with deliberate
 // coincidences between fields now and then.
-MapHeader HeaderFor(Random& random, const std::vector<uint8_t>& input);
+tessary::MapHeader HeaderFor(Random& random, const Bytes& input);

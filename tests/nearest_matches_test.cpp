@@ -1,15 +1,19 @@
-#include "nearest_matches.h"
+#include "encoder/nearest_matches.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
-#include <random>
 #include <vector>
+
+#include "input_generators.h"
+#include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tessary::kMaxMatchLength;
+using tessary::kMinMatchLength;
+using tessary::NearestMatches;
 
 // Distances by length 2..18 at one position, by trying every distance from the nearest on.
 std::vector<int32_t> NaiveDistances(const Bytes& input, int32_t position) {
@@ -95,13 +99,9 @@ std::vector<int32_t> Every(const Bytes& input) {
     return positions;
 }
 
-int Uniform(std::mt19937& random, int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(random);
-}
-
 // Blocks that come back after stretches of other bytes, near and far, with variations so
 // that the nearest occurrence differs from length to length.
-Bytes Repeats(std::mt19937& random, size_t size, int alphabet, int maxGap) {
+Bytes Repeats(Random& random, size_t size, int alphabet, int maxGap) {
     Bytes bytes;
     while (bytes.size() < size) {
         if (bytes.size() > 40 && Uniform(random, 0, 1) == 0) {
@@ -140,7 +140,7 @@ TEST(NearestMatchesTest, FindsTheNearestNonOverlappingOccurrence) {
     };
     unsigned seed = 1;
     for (const Case& c : cases) {
-        std::mt19937 random(seed++);
+        Random random(seed++);
         const Bytes input = Repeats(random, c.size, c.alphabet, c.maxGap);
         EXPECT_TRUE(AllNearest(input, Every(input))) << c.name;
     }
@@ -156,7 +156,7 @@ TEST(NearestMatchesTest, ShortInputs) {
 // though the same block sits there too.
 TEST(NearestMatchesTest, ReachesBack65535BytesAtMost) {
     Bytes input(140000);
-    std::mt19937 random(5);
+    Random random(5);
     for (uint8_t& byte : input) {
         byte = static_cast<uint8_t>(Uniform(random, 0x40, 0xFF));
     }

@@ -1,25 +1,21 @@
-#include "optimal_encoder.h"
+#include "encoder/optimal_encoder.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
-#include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "brute_force_packer.h"
 #include "demo_levels.h"
 #include "demo_map.h"
-#include "encoder_test_support.h"
+#include "format/map_header.h"
 #include "input_generators.h"
-#include "map_header.h"
-#include "stream_encoder.h"
+#include "test_support.h"
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using tessary::MapHeader;
 
 struct Packed {
     Bytes stream;
@@ -27,14 +23,11 @@ struct Packed {
 };
 
 Packed EncodeOptimal(const Bytes& input, const MapHeader& header) {
-    std::ostringstream out;
-    OptimalEncoder encoder(out, input.data(), static_cast<int32_t>(input.size()), header);
     Packed packed;
-    if (encoder.encode()) {
-        const std::string text = out.str();
-        packed.stream.assign(text.begin(), text.end());
-        packed.nibbles = encoder.nibbles();
-    }
+    tessary::OptimalEncoder encoder(packed.stream, input.data(), static_cast<int32_t>(input.size()),
+                                    header);
+    encoder.encode();
+    packed.nibbles = encoder.nibbles();
     return packed;
 }
 

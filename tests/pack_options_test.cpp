@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "fmf.h"
-#include "level_packer.h"
-#include "map_header.h"
+#include "format/fmf.h"
+#include "format/map_header.h"
+#include "level/pack_level.h"
 #include "program_runner.h"
+
+using namespace tessary;
 
 namespace {
 
@@ -80,20 +82,25 @@ class PackOptionsProgram : public ::testing::Test {
   protected:
     void SetUp() override {
         box_.writeSettings("[MapGroups]\nCount=1\n[MapGroupVertical]\n0=1\n");
-        box_.writeFile("a.fmf", Concat(Bytes(20, 0x46), Cells()));
+        box_.writeFile("a.fmf", Fmf());
         box_.writeFile("a.hdr", Header());
         // What the program packs: the cells in the game's code.
-        Bytes fmf = Concat(Bytes(20, 0x46), Cells());
-        Bytes game(6000);
-        ASSERT_EQ(ConvertFromFmf(game.data(), fmf.data(), 6020, 1, 16), 0);
-        greedy_ = PackLevel(Header().data(), game.data(), 6000, Packing::Greedy);
-        optimal_ = PackLevel(Header().data(), game.data(), 6000, Packing::Optimal);
+        const Bytes fmf = Fmf();
+        const FmfConversion game = MapFromFmfFile(fmf.data(), fmf.size(), true, 16);
+        ASSERT_EQ(game.status, FmfStatus::Converted);
+        ASSERT_EQ(game.bytes.size(), 6000u);
+        greedy_ = Pack(game.bytes, Packing::Greedy);
+        optimal_ = Pack(game.bytes, Packing::Optimal);
         ASSERT_LT(optimal_.size(), greedy_.size());
     }
 
-    static Bytes Concat(Bytes a, const Bytes& b) {
-        a.insert(a.end(), b.begin(), b.end());
-        return a;
+    static Bytes Fmf() { return Concat({Bytes(20, 0x46), Cells()}); }
+
+    static Bytes Pack(const Bytes& cells, Packing packing) {
+        const PackedLevel packed =
+            PackLevel(Header().data(), cells.data(), cells.size(), PackRequest{packing, -1});
+        EXPECT_EQ(packed.status, PackStatus::Packed);
+        return packed.bytes;
     }
 
     ProgramResult pack(std::vector<std::string> options) {
@@ -101,31 +108,30 @@ class PackOptionsProgram : public ::testing::Test {
         return RunPacker(box_, options);
     }
 
-    std::string success(const std::string& packed) const {
+    std::string success(const Bytes& packed) const {
         return kBanner + "FMF file size: 6020 bytes.\nCompression was successful.\n" +
                "Compressed size: " + std::to_string(packed.size()) + "bytes.\n";
     }
 
     Bytes output() const { return box_.readFile("out.bin"); }
-    static Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
     Sandbox box_;
-    std::string greedy_;
-    std::string optimal_;
+    Bytes greedy_;
+    Bytes optimal_;
 };
 
 TEST_F(PackOptionsProgram, OptimalWritesTheShorterStream) {
     ProgramResult r = pack({"--optimal"});
     EXPECT_EQ(r.out, success(optimal_));
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(output(), AsBytes(optimal_));
+    EXPECT_EQ(output(), optimal_);
 }
 
 TEST_F(PackOptionsProgram, GreedyIsTriedFirstAndKeptWhenItFits) {
     ProgramResult r = pack({"--limit", std::to_string(greedy_.size())});
     EXPECT_EQ(r.out, success(greedy_));
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(output(), AsBytes(greedy_));
+    EXPECT_EQ(output(), greedy_);
     EXPECT_NE(r.err.find("writing the greedy packing"), std::string::npos) << r.err;
 }
 
@@ -133,7 +139,7 @@ TEST_F(PackOptionsProgram, OptimalIsUsedWhenOnlyItFits) {
     ProgramResult r = pack({"--limit=" + std::to_string(optimal_.size())});
     EXPECT_EQ(r.out, success(optimal_));
     EXPECT_EQ(r.exitStatus, 0);
-    EXPECT_EQ(output(), AsBytes(optimal_));
+    EXPECT_EQ(output(), optimal_);
     EXPECT_NE(r.err.find("writing the optimal packing"), std::string::npos) << r.err;
 }
 
@@ -147,7 +153,8 @@ TEST_F(PackOptionsProgram, TooLargeForTheLimitLeavesTheOldOutput) {
                              std::to_string(optimal_.size()) + " bytes, " +
                              std::to_string(optimal_.size() - 100) + " more than the limit.\n");
         EXPECT_EQ(r.exitStatus, 255);
-        EXPECT_EQ(output(), AsBytes("the level as it was"));
+        const std::string earlier = "the level as it was";
+        EXPECT_EQ(output(), Bytes(earlier.begin(), earlier.end()));
     }
 }
 
@@ -166,10 +173,10 @@ TEST_F(PackOptionsProgram, RefusedCommandLines) {
 }
 
 TEST_F(PackOptionsProgram, DoubleDashEndsTheOptions) {
-    box_.writeFile("--optimal", Concat(Bytes(20, 0x46), Cells()));
+    box_.writeFile("--optimal", Fmf());
     ProgramResult r = RunPacker(box_, {"--", "--optimal", "a.hdr", "out.bin", "0"});
     EXPECT_EQ(r.out, success(greedy_));
-    EXPECT_EQ(output(), AsBytes(greedy_));
+    EXPECT_EQ(output(), greedy_);
 }
 
 }  // namespace

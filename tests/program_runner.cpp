@@ -1,10 +1,12 @@
 #include "program_runner.h"
 
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -35,9 +37,37 @@ const char* Setting(const char* variable, const char* defaultValue) {
     return value != nullptr && *value != '\0' ? value : defaultValue;
 }
 
+bool IsProgramCopy(const std::string& relative) {
+    const std::string name = fs::path(relative).filename().string();
+    return relative.rfind("bin/", 0) == 0 && (name == "tessary" || name == "tessary_pack" ||
+                                              name == "tessary.exe" || name == "tessary_pack.exe");
+}
+
+void ExpectOnlyDocumentedFiles(const FileStates& before, const FileStates& after,
+                               const std::vector<std::string>& made, const std::string& row) {
+    for (const auto& [name, state] : before) {
+        if (IsProgramCopy(name)) {
+            continue;
+        }
+        auto found = after.find(name);
+        ASSERT_NE(found, after.end()) << row << ": " << name << " disappeared";
+        EXPECT_TRUE(found->second == state) << row << ": " << name << " changed";
+    }
+    for (const auto& [name, state] : after) {
+        bool expected = std::find(made.begin(), made.end(), name.substr(5)) != made.end() &&
+                        name.rfind("work/", 0) == 0;
+        if (!before.count(name) && !IsProgramCopy(name)) {
+            EXPECT_TRUE(expected) << row << ": unexpected file " << name;
+        }
+    }
+    for (const std::string& name : made) {
+        EXPECT_TRUE(after.count("work/" + name)) << row << ": " << name << " was not written";
+    }
+}
+
 }  // namespace
 
-Sandbox::Sandbox() {
+Sandbox::Sandbox(const std::string& programSubfolder) {
     std::string pattern = (fs::temp_directory_path() / "tessary-test-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
@@ -45,7 +75,8 @@ Sandbox::Sandbox() {
         throw std::runtime_error("cannot create a temporary folder");
     }
     root_ = buffer.data();
-    fs::create_directory(programFolder());
+    programFolder_ = root_ + "/bin" + (programSubfolder.empty() ? "" : "/" + programSubfolder);
+    fs::create_directories(programFolder());
     fs::create_directory(workFolder());
 }
 
@@ -152,4 +183,21 @@ ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& ar
 
 ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args) {
     return box.run("TESSARY_PACK_EXE", TESSARY_DEFAULT_PACK_EXE, args);
+}
+
+ProgramResult RunAndCheckFiles(const Sandbox& box, ProgramRunner run,
+                               const std::vector<std::string>& args,
+                               const std::vector<std::string>& made, const std::string& err,
+                               const std::string& row) {
+    const FileStates before = box.snapshot();
+    ProgramResult result = run(box, args);
+    if (err.empty()) {
+        EXPECT_EQ(result.err, "") << row;
+    } else {
+        EXPECT_NE(result.err.find(err), std::string::npos) << row << ": " << result.err;
+        const bool oneLine = !result.err.empty() && result.err.find('\n') == result.err.size() - 1;
+        EXPECT_TRUE(oneLine) << row << ": standard error is not one line";
+    }
+    ExpectOnlyDocumentedFiles(before, box.snapshot(), made, row);
+    return result;
 }

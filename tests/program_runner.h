@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "test_support.h"
+
 struct ProgramResult {
     int exitStatus = -1;  // as a shell sees it, 0..255
     std::string out;
     std::string err;
 };
-
-using Bytes = std::vector<uint8_t>;
 
 struct FileState {
     Bytes content;
@@ -31,13 +31,15 @@ using FileStates = std::map<std::string, FileState>;
 
 class Sandbox {
   public:
-    Sandbox();
+    // `programSubfolder`, when given, puts the programs and tessary.ini that much deeper
+    // below "bin".
+    explicit Sandbox(const std::string& programSubfolder = "");
     ~Sandbox();
     Sandbox(const Sandbox&) = delete;
     Sandbox& operator=(const Sandbox&) = delete;
 
     // Folder holding the program copies and tessary.ini.
-    std::string programFolder() const { return root_ + "/bin"; }
+    const std::string& programFolder() const { return programFolder_; }
     // The working folder of every run; relative names below are relative to it.
     std::string workFolder() const { return root_ + "/work"; }
     std::string path(const std::string& name) const;
@@ -56,7 +58,22 @@ class Sandbox {
 
   private:
     std::string root_;
+    std::string programFolder_;
 };
 
 ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args);
 ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args);
+
+using ProgramRunner = ProgramResult (*)(const Sandbox&, const std::vector<std::string>&);
+
+// A table row's settings text that stands for no tessary.ini at all.
+inline const std::string kNoSettings = "\x01none";
+
+// Runs the program once and checks what every row of the bad-input tables checks: standard
+// error is empty when `err` is, and otherwise one line holding `err`; every file that stood
+// before is unchanged, content and time stamp; the files that appeared are exactly `made`
+// (names in the working folder). `row` names the case in failure messages.
+ProgramResult RunAndCheckFiles(const Sandbox& box, ProgramRunner run,
+                               const std::vector<std::string>& args,
+                               const std::vector<std::string>& made, const std::string& err,
+                               const std::string& row);

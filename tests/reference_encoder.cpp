@@ -26,7 +26,8 @@ void FlushLiterals(std::vector<uint8_t>& nibbles, std::vector<uint8_t>& pending)
 
 }  // namespace
 
-std::vector<uint8_t> ReferenceEncode(const std::vector<uint8_t>& input, const MapHeader& header) {
+std::vector<uint8_t> ReferenceEncode(const std::vector<uint8_t>& input,
+                                     const tessary::MapHeader& header) {
     const long n = static_cast<long>(input.size());
     std::vector<uint8_t> nibbles;
     std::vector<uint8_t> pending;

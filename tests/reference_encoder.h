@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "map_header.h"
+#include "format/map_header.h"
 
-std::vector<uint8_t> ReferenceEncode(const std::vector<uint8_t>& input, const MapHeader& header);
+std::vector<uint8_t> ReferenceEncode(const std::vector<uint8_t>& input,
+                                     const tessary::MapHeader& header);

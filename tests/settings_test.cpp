@@ -1,12 +1,16 @@
+// The settings file: the profile reader's syntax and numbers, and the map groups it holds.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <cstring>
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
-#include "map_groups.h"
-#include "settings_platform.h"
-#include "temp_file.h"
+#include "settings/map_groups.h"
+#include "settings/settings_platform.h"
+#include "test_support.h"
+
+using namespace tessary;
 
 namespace {
 
@@ -82,38 +86,75 @@ INSTANTIATE_TEST_SUITE_P(Forms, ProfileIntTest,
 
 TEST(ProfileReader, MissingFileGivesDefaults) {
     ProfileReader reader("/nonexistent-folder/tessary.ini");
+    EXPECT_FALSE(reader.found());
     EXPECT_EQ(reader.readInt("MapGroups", "Count", 15), 15);
     EXPECT_EQ(reader.readString("MapGroupName", "0", "?"), "?");
 }
 
-TEST(LoadMapGroups, MissingFileGivesFifteenDefaultGroups) {
-    MapGroup groups[kMaxMapGroups];
-    ASSERT_EQ(LoadMapGroupsFrom(ProfileReader("/nonexistent/tessary.ini"), groups, 64), 15);
-    for (int i = 0; i < 15; ++i) {
-        EXPECT_STREQ(groups[i].name, "?");
-        EXPECT_EQ(groups[i].offset, 0);
-        EXPECT_EQ(groups[i].vertical, 0);
-        EXPECT_EQ(groups[i].height, 16);
+// Whether there was a file, and how many groups it gives: a count of 0 or less is kept as
+// read and means no levels, with the file still reported as found.
+struct CountCase {
+    const char* name;
+    bool fileExists;
+    std::string text;
+    SettingsFile file;
+    int32_t count;
+};
+
+class LoadMapGroupsCount : public ::testing::TestWithParam<CountCase> {};
+
+TEST_P(LoadMapGroupsCount, ReportsTheFileAndTheCount) {
+    const CountCase& c = GetParam();
+    TempFile file(c.text);
+    const std::string path = c.fileExists ? file.path() : file.path() + "-absent";
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader(path));
+    EXPECT_EQ(table.file, c.file);
+    EXPECT_EQ(table.count, c.count);
+    EXPECT_EQ(table.groups.size(), static_cast<size_t>(std::max(c.count, 0)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, LoadMapGroupsCount,
+    ::testing::Values(
+        CountCase{"MissingFileGivesFifteen", false, "", SettingsFile::Missing, 15},
+        CountCase{"EmptyFileGivesFifteen", true, "", SettingsFile::Found, 15},
+        CountCase{"CountAsGiven", true, "[MapGroups]\nCount=3\n", SettingsFile::Found, 3},
+        CountCase{"CountZero", true, "[MapGroups]\nCount=0\n[MapGroupName]\n0=a\n",
+                  SettingsFile::Found, 0},
+        CountCase{"CountMinusThree", true, "[MapGroups]\nCount=-3\n", SettingsFile::Found, -3},
+        CountCase{"CountMinusFour", true, "[MapGroups]\nCount=-4\n[MapGroupName]\n0=a\n",
+                  SettingsFile::Found, -4},
+        CountCase{"CountCutToCapacity", true, "[MapGroups]\nCount=100\n", SettingsFile::Found, 64}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LoadMapGroups, MissingFileGivesDefaultGroups) {
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader("/nonexistent/tessary.ini"));
+    ASSERT_EQ(table.groups.size(), 15u);
+    for (const MapGroup& group : table.groups) {
+        EXPECT_EQ(group.name, "?");
+        EXPECT_EQ(group.offset, 0);
+        EXPECT_FALSE(group.vertical);
+        EXPECT_EQ(group.height, 16);
     }
 }
 
-TEST(LoadMapGroups, CountIsCutToCapacityAndKeysBeyondAreIgnored) {
+// A folder of the settings file's name is no settings file.
+TEST(LoadMapGroups, FolderReadsAsMissing) {
+    const MapGroupTable table =
+        LoadMapGroupsFrom(ProfileReader(std::filesystem::temp_directory_path().string()));
+    EXPECT_EQ(table.file, SettingsFile::Missing);
+    EXPECT_EQ(table.count, 15);
+}
+
+TEST(LoadMapGroups, KeysBeyondTheCapacityAreIgnored) {
     TempFile file("[MapGroups]\nCount=100\n[MapGroupName]\n63=last\n64=beyond\n");
-    MapGroup groups[kMaxMapGroups + 1];
-    std::strcpy(groups[64].name, "untouched");
-    ASSERT_EQ(LoadMapGroupsFrom(ProfileReader(file.path()), groups, 64), 64);
-    EXPECT_STREQ(groups[63].name, "last");
-    EXPECT_STREQ(groups[64].name, "untouched");
-}
-
-TEST(LoadMapGroups, ZeroOrNegativeCountReadsNoGroup) {
-    for (const char* count : {"0", "-4"}) {
-        TempFile file(std::string("[MapGroups]\nCount=") + count + "\n[MapGroupName]\n0=a\n");
-        MapGroup groups[kMaxMapGroups];
-        std::strcpy(groups[0].name, "untouched");
-        EXPECT_EQ(LoadMapGroupsFrom(ProfileReader(file.path()), groups, 64), std::atoi(count));
-        EXPECT_STREQ(groups[0].name, "untouched");
-    }
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader(file.path()));
+    ASSERT_EQ(table.count, 64);
+    ASSERT_EQ(table.groups.size(), 64u);
+    EXPECT_EQ(table.groups[63].name, "last");
+    const MapGroupTable small = LoadMapGroupsFrom(ProfileReader(file.path()), 2);
+    EXPECT_EQ(small.count, 2);
+    EXPECT_EQ(small.groups.size(), 2u);
 }
 
 TEST(LoadMapGroups, ReadsEachSectionAndFillsGapsWithDefaults) {
@@ -121,36 +162,46 @@ TEST(LoadMapGroups, ReadsEachSectionAndFillsGapsWithDefaults) {
         "[MapGroups]\nCount=3\n"
         "[MapGroupName]\n0=Forest\n2=Caves\n01=Wrong key\n"
         "[MapGroupOffset]\n0=0x1F000\n2=4096\n"
-        "[MapGroupVertical]\n2=1\n"
+        "[MapGroupVertical]\n0=7\n2=1\n"
         "[MapGroupHeight]\n0=0\n2=24\n");
-    MapGroup groups[kMaxMapGroups];
-    ASSERT_EQ(LoadMapGroupsFrom(ProfileReader(file.path()), groups, 64), 3);
-    EXPECT_STREQ(groups[0].name, "Forest");
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader(file.path()));
+    ASSERT_EQ(table.groups.size(), 3u);
+    const std::vector<MapGroup>& groups = table.groups;
+    EXPECT_EQ(groups[0].name, "Forest");
     EXPECT_EQ(groups[0].offset, 0x1F000);
-    EXPECT_EQ(groups[0].height, 0);  // stored as read; the conversions refuse it
-    EXPECT_STREQ(groups[1].name, "?");
+    EXPECT_TRUE(groups[0].vertical);  // any value but 0
+    EXPECT_EQ(groups[0].height, 0);   // stored as read; the conversions refuse it
+    EXPECT_EQ(groups[1].name, "?");
     EXPECT_EQ(groups[1].offset, 0);
-    EXPECT_EQ(groups[1].vertical, 0);
+    EXPECT_FALSE(groups[1].vertical);
     EXPECT_EQ(groups[1].height, 16);
-    EXPECT_STREQ(groups[2].name, "Caves");
+    EXPECT_EQ(groups[2].name, "Caves");
     EXPECT_EQ(groups[2].offset, 4096);
-    EXPECT_EQ(groups[2].vertical, 1);
+    EXPECT_TRUE(groups[2].vertical);
     EXPECT_EQ(groups[2].height, 24);
 }
 
 TEST(LoadMapGroups, LongNameIsCutTo255Characters) {
     TempFile file("[MapGroups]\nCount=1\n[MapGroupName]\n0=" + std::string(300, 'x') + "\n");
-    MapGroup groups[kMaxMapGroups];
-    ASSERT_EQ(LoadMapGroupsFrom(ProfileReader(file.path()), groups, 64), 1);
-    EXPECT_EQ(std::string(groups[0].name), std::string(255, 'x'));
+    const MapGroupTable table = LoadMapGroupsFrom(ProfileReader(file.path()));
+    ASSERT_EQ(table.groups.size(), 1u);
+    EXPECT_EQ(table.groups[0].name, std::string(255, 'x'));
+}
+
+// The program's own loader looks beside the running program and says where it looked.
+TEST(LoadMapGroups, LooksBesideTheProgram) {
+    const MapGroupTable table = LoadMapGroups();
+    EXPECT_EQ(table.path, PathBesideProgram(kSettingsFileName));
+    EXPECT_EQ(table.file, std::filesystem::is_regular_file(table.path) ? SettingsFile::Found
+                                                                       : SettingsFile::Missing);
 }
 
 TEST(PathBesideProgram, NamesAFileInTheTestProgramsFolder) {
-    std::string path = PathBesideProgram("tessary.ini");
+    const std::string path = PathBesideProgram("tessary.ini");
     ASSERT_FALSE(path.empty());
     EXPECT_EQ(path.substr(path.size() - 12), "/tessary.ini");
-    std::string folder = path.substr(0, path.size() - 11);
-    EXPECT_TRUE(std::filesystem::exists(folder + "common_tests"));
+    const std::string folder = path.substr(0, path.size() - 11);
+    EXPECT_TRUE(std::filesystem::exists(folder + "library_tests"));
 }
 
 }  // namespace

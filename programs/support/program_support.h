@@ -11,7 +11,10 @@
 #include "level/unpack_level.h"
 #include "settings/map_groups.h"
 
-#if defined(__GNUC__) || defined(__clang__)
+#if defined(__MINGW32__)
+// MinGW's C++ library prints through its own ISO printf, not the system's.
+#define TESSARY_PRINTF(text, first) __attribute__((format(gnu_printf, text, first)))
+#elif defined(__GNUC__) || defined(__clang__)
 #define TESSARY_PRINTF(text, first) __attribute__((format(printf, text, first)))
 #else
 #define TESSARY_PRINTF(text, first)

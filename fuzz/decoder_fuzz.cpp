@@ -10,6 +10,7 @@
 #include "decoder/stream_decoder.h"
 #include "format/map_header.h"
 #include "format/stream_format.h"
+#include "fuzz_support.h"
 
 namespace {
 
@@ -17,12 +18,6 @@ using namespace tessary;
 
 constexpr size_t kGuard = 64;
 constexpr uint8_t kGuardByte = 0xA5;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
 
 // Decodes into a buffer of `capacity` bytes followed by a guard that must stay untouched.
 DecodeResult Decode(const std::vector<uint8_t>& stream, size_t streamSize, const MapHeader& header,
@@ -70,12 +65,9 @@ void CheckFailure(const DecodeResult& result, size_t streamSize, uint32_t capaci
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    uint8_t headerBytes[kMapHeaderSize] = {};
-    const size_t headerSize = std::min<size_t>(size, kMapHeaderSize);
-    std::memcpy(headerBytes, data, headerSize);
-    const MapHeader header = MapHeaderFromBytes(headerBytes);
-    // A copy of exactly the stream's size, so any read past its end is caught.
-    const std::vector<uint8_t> stream(data + headerSize, data + size);
+    const HeaderAndRest input = SplitHeader(data, size);
+    const MapHeader header = MapHeaderFromBytes(input.header.data());
+    const std::vector<uint8_t>& stream = input.rest;
 
     static std::vector<uint8_t> output;
     const DecodeResult result = Decode(stream, stream.size(), header, output, kDecodeCapacity);

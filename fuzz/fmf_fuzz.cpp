@@ -9,18 +9,9 @@
 #include <vector>
 
 #include "format/fmf.h"
-
-namespace {
+#include "fuzz_support.h"
 
 using namespace tessary;
-
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 5) {

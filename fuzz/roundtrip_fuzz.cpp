@@ -13,27 +13,16 @@
 #include "encoder/optimal_encoder.h"
 #include "encoder/stream_encoder.h"
 #include "format/map_header.h"
+#include "fuzz_support.h"
 #include "level/pack_level.h"
-
-namespace {
 
 using namespace tessary;
 
-void Check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    uint8_t headerBytes[kMapHeaderSize] = {};
-    const size_t headerSize = std::min<size_t>(size, kMapHeaderSize);
-    std::memcpy(headerBytes, data, headerSize);
+    const HeaderAndRest input = SplitHeader(data, size);
+    const uint8_t* headerBytes = input.header.data();
     const MapHeader header = MapHeaderFromBytes(headerBytes);
-    // A copy of exactly the map's size, so any read past its end is caught.
-    const std::vector<uint8_t> map(data + headerSize, data + size);
+    const std::vector<uint8_t>& map = input.rest;
     const int32_t count = static_cast<int32_t>(map.size());
 
     std::vector<uint8_t> greedy;

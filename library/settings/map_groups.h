@@ -27,7 +27,9 @@ enum class SettingsFile : uint8_t {
 
 struct MapGroupTable {
     SettingsFile file = SettingsFile::Missing;
-    std::string path;  // where the settings file was looked for; empty with NoPath
+    // Where the settings file was looked for; empty with NoPath, and when the table was
+    // loaded from a reader that was already open.
+    std::string path;
     // The number of groups as the file gives it, at most the capacity; 0 or less means no
     // levels, and it is -1 with NoPath. The usage listing and the range check show it as is.
     int32_t count = 0;

@@ -127,22 +127,20 @@ struct Decoder {
         return true;
     }
 
-    // A copy's distance is its argument plus a bias; CopyNear's bias is its own count.
-    static constexpr uint32_t kBiasIsCount = 0xFFFFFFFF;
-
-    Step copyCommand(int distanceNibbles, uint32_t distanceBias, bool countFirst) {
+    Step copyCommand(Opcode opcode) {
         uint32_t count = kCopyWordLength;
-        if (countFirst && !takeCount(count)) {
+        if (opcode != Opcode::CopyWord && !takeCount(count)) {
             return truncated(0);
         }
         if (!fits(count)) {
             return fail(DecodeStatus::WriteOverflow, count);
         }
         uint32_t value;
-        if (!reader.takeValue(distanceNibbles, value)) {
+        if (!reader.takeValue(DistanceNibbles(opcode), value)) {
             return truncated(count);
         }
-        const uint32_t distance = value + (distanceBias == kBiasIsCount ? count : distanceBias);
+        const uint32_t distance =
+            value + static_cast<uint32_t>(DistanceBias(opcode, static_cast<int>(count)));
         if (!locationValid(distance, count)) {
             return fail(DecodeStatus::BadLocation, distance);
         }
@@ -218,13 +216,10 @@ struct Decoder {
                 }
                 return Step::Failed;
             case Opcode::CopyWord:
-                return copyCommand(1, kCopyWordDistanceBias, false);
             case Opcode::CopyNear:
-                return copyCommand(2, kBiasIsCount, true);
             case Opcode::CopyMid:
-                return copyCommand(3, kCopyMidDistanceBias, true);
             case Opcode::CopyFar:
-                return copyCommand(4, 0, true);
+                return copyCommand(opcode);
             case Opcode::RepeatByte:
                 return repeat(1);
             case Opcode::RepeatWord:

@@ -34,25 +34,12 @@ void CommandWriter::run(Opcode opcode, int32_t count, uint8_t value) {
 void CommandWriter::copy(int32_t length, int32_t distance) {
     Opcode opcode = Opcode::CopyFar;
     CopyOpcode(length, distance, opcode);
-    const uint32_t d = static_cast<uint32_t>(distance);
     nibbles_.put(Nibble(opcode));
-    switch (opcode) {
-        case Opcode::CopyWord:
-            nibbles_.put(d - kCopyWordDistanceBias);
-            return;
-        case Opcode::CopyNear:
-            nibbles_.put(static_cast<uint32_t>(length - kCountBias));
-            putByte(d - static_cast<uint32_t>(length));
-            return;
-        case Opcode::CopyMid:
-            nibbles_.put(static_cast<uint32_t>(length - kCountBias));
-            putValue(d - kCopyMidDistanceBias, 3);
-            return;
-        default:
-            nibbles_.put(static_cast<uint32_t>(length - kCountBias));
-            putValue(d, 4);
-            return;
+    if (opcode != Opcode::CopyWord) {
+        nibbles_.put(static_cast<uint32_t>(length - kCountBias));
     }
+    putValue(static_cast<uint32_t>(distance - DistanceBias(opcode, length)),
+             DistanceNibbles(opcode));
 }
 
 void CommandWriter::dictionaryWord(int32_t index) {

@@ -58,6 +58,23 @@ constexpr uint32_t kDecodeCapacity = 0x10000;
 // Nibbles of the end marker: Literals with a count of 0.
 constexpr int kEndNibbles = 2;
 
+// Nibbles of a copy command's distance argument, most significant first.
+constexpr int DistanceNibbles(Opcode copy) {
+    return copy == Opcode::CopyWord   ? 1
+           : copy == Opcode::CopyNear ? 2
+           : copy == Opcode::CopyMid  ? 3
+                                      : 4;
+}
+
+// What a copy command of `count` bytes adds to its stored argument to give the distance:
+// CopyNear stores how far beyond its own count it reaches.
+constexpr int DistanceBias(Opcode copy, int count) {
+    return copy == Opcode::CopyWord   ? kCopyWordDistanceBias
+           : copy == Opcode::CopyNear ? count
+           : copy == Opcode::CopyMid  ? kCopyMidDistanceBias
+                                      : 0;
+}
+
 // Nibbles of one command, opcode included; Literals also needs its count.
 constexpr int CommandNibbles(Opcode opcode, int literalCount = 0) {
     switch (opcode) {
@@ -78,14 +95,12 @@ constexpr int CommandNibbles(Opcode opcode, int literalCount = 0) {
         case Opcode::RepeatByte:
         case Opcode::RepeatWord:
             return 1;
-        case Opcode::CopyWord:
-            return 2;
+        case Opcode::CopyWord:  // no count: always two bytes
+            return 1 + DistanceNibbles(opcode);
         case Opcode::CopyNear:
-            return 4;
         case Opcode::CopyMid:
-            return 5;
         case Opcode::CopyFar:
-            return 6;
+            return 2 + DistanceNibbles(opcode);
         case Opcode::PutDictWord:
             return 2;
     }

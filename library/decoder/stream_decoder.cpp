@@ -179,8 +179,17 @@ struct Decoder {
         return Step::Next;
     }
 
-    Step fixed(uint32_t size) {
-        return fits(size) ? Step::Next : fail(DecodeStatus::WriteOverflow, size);
+    // PutWordW, PutByteC and PutByteD write a header value at once.
+    Step putHeaderValue(uint16_t value, uint32_t size) {
+        if (!fits(size)) {
+            return fail(DecodeStatus::WriteOverflow, size);
+        }
+        if (size == 2) {
+            putWord(value);
+        } else {
+            fill(static_cast<uint8_t>(value), 1);
+        }
+        return Step::Next;
     }
 
     Step step(Opcode opcode) {
@@ -203,18 +212,11 @@ struct Decoder {
             case Opcode::RunOfFillB:
                 return runOf(false, header.fillByteB);
             case Opcode::PutWordW:
-                if (fixed(2) == Step::Next) {
-                    putWord(header.wordW);
-                    return Step::Next;
-                }
-                return Step::Failed;
+                return putHeaderValue(header.wordW, 2);
             case Opcode::PutByteC:
+                return putHeaderValue(header.singleByteC, 1);
             case Opcode::PutByteD:
-                if (fixed(1) == Step::Next) {
-                    fill(opcode == Opcode::PutByteC ? header.singleByteC : header.singleByteD, 1);
-                    return Step::Next;
-                }
-                return Step::Failed;
+                return putHeaderValue(header.singleByteD, 1);
             case Opcode::CopyWord:
             case Opcode::CopyNear:
             case Opcode::CopyMid:
@@ -225,8 +227,8 @@ struct Decoder {
             case Opcode::RepeatWord:
                 return repeat(2);
             case Opcode::PutDictWord: {
-                if (fixed(2) != Step::Next) {
-                    return Step::Failed;
+                if (!fits(2)) {
+                    return fail(DecodeStatus::WriteOverflow, 2);
                 }
                 uint32_t index;
                 if (!reader.take(index)) {

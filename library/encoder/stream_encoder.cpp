@@ -10,6 +10,12 @@ namespace {
 // its streams byte for byte what they have always been.
 constexpr int32_t kGreedyCopyWordReach = kMaxCopyWordDistance - 1;
 
+// Up to three equal header bytes are written one by one; four are two, then the word they
+// make repeated.
+constexpr int32_t SinglesBeforeRepeat(int32_t length) {
+    return length == 4 ? 2 : length;
+}
+
 // Compares length/cost values exactly, without division.
 template <typename C>
 bool WorthMore(const C& a, const C& b) {
@@ -76,9 +82,11 @@ void StreamEncoder::write(const Candidate& candidate) {
             writer_.run(candidate.opcode, candidate.length, candidate.value);
             return;
         case Form::Singles:
-            for (int32_t i = 0; i < candidate.length && i < 3; ++i) {
-                writer_.single(i == 2 && candidate.length == 4 ? Opcode::RepeatWord
-                                                               : candidate.opcode);
+            for (int32_t i = 0; i < SinglesBeforeRepeat(candidate.length); ++i) {
+                writer_.single(candidate.opcode);
+            }
+            if (candidate.length == 4) {
+                writer_.single(Opcode::RepeatWord);
             }
             return;
         case Form::ByteTwice:
@@ -154,8 +162,8 @@ StreamEncoder::Candidate StreamEncoder::runAt(int32_t position) const {
         case Form::Run:
             candidate.cost = CommandNibbles(candidate.opcode);
             break;
-        case Form::Singles:  // the last two of four as one RepeatWord
-            candidate.cost = (r == 4 ? 2 : r) * CommandNibbles(candidate.opcode) +
+        case Form::Singles:
+            candidate.cost = SinglesBeforeRepeat(r) * CommandNibbles(candidate.opcode) +
                              (r == 4 ? CommandNibbles(Opcode::RepeatWord) : 0);
             break;
         default:

@@ -166,6 +166,9 @@ InputFile ReadInputFile(const std::string& path) {
     }
     // Devices and pipes tell no size: read until they end, or until they are too large.
     constexpr size_t kBlock = 1 << 16;
+    if (!error) {
+        input.bytes.reserve(static_cast<size_t>(size) + kBlock);  // no growing on the way
+    }
     size_t used = 0;
     for (;;) {
         input.bytes.resize(used + kBlock);

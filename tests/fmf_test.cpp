@@ -3,9 +3,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
+#include <string>
 #include <vector>
 
+#include "format/fmf_check.h"
 #include "test_support.h"
 
 using namespace tessary;
@@ -233,6 +237,147 @@ TEST(ConvertBothWays, LosesOnlyBits12And13) {
             }
         }
     }
+}
+
+// The exporter's file of a level-like map of `bytes` bytes, partial strip included.
+Bytes ExportedMap(bool vertical, int32_t height, size_t bytes, uint32_t seed) {
+    Bytes map = MapCells(bytes / 2 + 1, seed);
+    map.resize(bytes);
+    // Bytes past the whole strips are carried over raw, so bits 6-7 there are no cell's.
+    const size_t whole = bytes / (2 * static_cast<size_t>(height)) * 2 * height;
+    std::fill(map.begin() + static_cast<std::ptrdiff_t>(whole), map.end(), 0xFF);
+    return MapToFmfFile(map.data(), map.size(), vertical, height).bytes;
+}
+
+TEST(CheckFmfFile, ExporterOutputOfEverySizePasses) {
+    for (bool vertical : {false, true}) {
+        for (int32_t height : {1, 2, 3, 16, 20}) {
+            for (size_t bytes = 0; bytes <= 6 * static_cast<size_t>(height) + 3; ++bytes) {
+                const Bytes file = ExportedMap(vertical, height, bytes, 7);
+                const std::vector<FmfProblem> problems =
+                    CheckFmfFile(file.data(), file.size(), vertical, height);
+                EXPECT_TRUE(problems.empty())
+                    << bytes << " bytes, height " << height << ", vertical " << vertical << ": "
+                    << problems[0].message;
+            }
+        }
+    }
+}
+
+void PutU32(Bytes& file, size_t offset, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        file[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+void PutFmfCell(Bytes& file, uint32_t width, uint32_t x, uint32_t y, uint16_t value) {
+    const size_t at = kFmfHeaderSize + 2 * (size_t{y} * width + x);
+    file[at] = static_cast<uint8_t>(value & 0xFF);
+    file[at + 1] = static_cast<uint8_t>(value >> 8);
+}
+
+// A 40 x 16 level exported as a horizontal map, or a 16 x 40 one as a vertical map, changed
+// the way a user's mistake changes it, and checked against a level's settings.
+struct MistakeCase {
+    const char* name;
+    bool vertical;
+    int32_t height;  // the level's setting the file is checked against
+    std::function<void(Bytes&)> change;
+    std::vector<const char*> phrases;  // one for each problem, in order
+};
+
+class FmfMistake : public ::testing::TestWithParam<MistakeCase> {};
+
+TEST_P(FmfMistake, IsNamed) {
+    const MistakeCase& c = GetParam();
+    Bytes file = ExportedMap(c.vertical, 16, 1280, 3);
+    c.change(file);
+    const std::vector<FmfProblem> problems =
+        CheckFmfFile(file.data(), file.size(), c.vertical, c.height);
+    ASSERT_EQ(problems.size(), c.phrases.size()) << (problems.empty() ? "" : problems[0].message);
+    for (size_t i = 0; i < problems.size(); ++i) {
+        EXPECT_NE(problems[i].message.find(c.phrases[i]), std::string::npos) << problems[i].message;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, FmfMistake,
+    ::testing::Values(
+        MistakeCase{"Unchanged", false, 16, [](Bytes&) {}, {}},
+        MistakeCase{"ShorterThanHeader",
+                    false,
+                    16,
+                    [](Bytes& f) { f.resize(19); },
+                    {"the file is 19 bytes long, shorter than the 20-byte header"}},
+        MistakeCase{"PngRenamed",
+                    false,
+                    16,
+                    [](Bytes& f) {
+                        f = Concat({{0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A}, f});
+                    },
+                    {"the file is not an FMF file: it starts with 89 50 4E 47, not FMF_."}},
+        MistakeCase{"TwoLayersOf8BitCells",
+                    false,
+                    16,
+                    [](Bytes& f) {
+                        f[18] = 2;
+                        f[19] = 8;
+                    },
+                    {"the map has 2 layers", "cells are 8 bits wide"}},
+        MistakeCase{"OtherLevelsHeight",
+                    false,
+                    17,
+                    [](Bytes& f) { PutFmfCell(f, 40, 3, 2, 0x0040); },
+                    {"the map is 16 cells high but the level's height setting is 17.",
+                     "it is at x 3, y 2 with the value 0x0040."}},
+        MistakeCase{"OtherLevelsWidth",
+                    true,
+                    20,
+                    [](Bytes&) {},
+                    {"the map is 16 cells wide but the level's height setting (a vertical "
+                     "map's width) is 20."}},
+        MistakeCase{"WidthEdited",
+                    false,
+                    16,
+                    [](Bytes& f) { PutU32(f, 8, 41); },
+                    {"the map is 41 cells wide, but its 1280 bytes of cells make 40 columns "
+                     "of 16 cells."}},
+        MistakeCase{"StripAppended",
+                    true,
+                    16,
+                    [](Bytes& f) {
+                        f = Concat({f, Bytes(32, 0)});
+                    },
+                    {"the header says 1280 bytes of cells follow it, but 1312 do.",
+                     "the map is 40 cells high, but its 1312 bytes of cells make 41 rows"}},
+        MistakeCase{"HeightSettingZero",
+                    false,
+                    0,
+                    [](Bytes&) {},
+                    {"the level's height setting is 0, which is no map size"}},
+        MistakeCase{"Bits6And7",
+                    false,
+                    16,
+                    [](Bytes& f) {
+                        PutFmfCell(f, 40, 5, 7, 0x0080);
+                        PutFmfCell(f, 40, 3, 2, 0x12C0);
+                    },
+                    {"2 cells have bit 6 or 7 set, which the game's cells cannot hold and "
+                     "packing drops; the first is at x 3, y 2 with the value 0x12C0."}},
+        MistakeCase{"Bit6InAVerticalMap",
+                    true,
+                    16,
+                    [](Bytes& f) { PutFmfCell(f, 16, 15, 39, 0xFF7F); },
+                    {"1 cell has bit 6 or 7 set, which the game's cells cannot hold and packing "
+                     "drops; it is at x 15, y 39 with the value 0xFF7F."}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(CountCellsLosingBits, CountsCellsWithBit12Or13) {
+    const Bytes map = Cells({0x1000, 0x2000, 0x3000, 0xCFFF, 0x0FFF, 0xF000});
+    EXPECT_EQ(CountCellsLosingBits(map.data(), map.size()), 4u);
+    // A last odd byte is no cell.
+    const Bytes odd = Concat({Cells({0x0001}), {0x30}});
+    EXPECT_EQ(CountCellsLosingBits(odd.data(), odd.size()), 0u);
 }
 
 }  // namespace

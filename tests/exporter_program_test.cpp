@@ -193,14 +193,16 @@ std::vector<Row> Rows() {
          {"none.rom", "l.fmf", "l.hdr", "1"},
          "Failed to open the ROM file. \n",
          255,
-         {}},
+         {},
+         "none.rom: No such file or directory"},
         {"ROM missing, no settings",
          kNoSettings,
          rom,
          {"missing.rom", "l.fmf", "l.hdr", "0"},
          "Failed to open the ROM file. \n",
          255,
-         {}},
+         {},
+         "missing.rom: No such file or directory"},
         {"ROM is a directory",
          EightLevels(),
          rom,
@@ -208,7 +210,7 @@ std::vector<Row> Rows() {
          "Failed to open the ROM file. \n",
          255,
          {},
-         "",
+         "folder: it is a folder",
          {},
          [](const Sandbox& box) { std::filesystem::create_directory(box.path("folder")); }},
         {"ROM empty", EightLevels(), {}, kArgs, kExpanding, 255, {}, noHeaderAt(kOffset)},
@@ -486,7 +488,7 @@ std::vector<Row> Rows() {
         {"extra arguments ignored",
          EightLevels(),
          rom,
-         {"game.rom", "l.fmf", "l.hdr", "1", "more", "--version"},
+         {"game.rom", "l.fmf", "l.hdr", "1", "more", "arguments"},
          kComplete,
          0,
          kOutputs},
@@ -505,7 +507,7 @@ std::vector<Row> Rows() {
          kExpanding + kHundredEnd + kHeaderFailed + kFmfSaved,
          0,
          {"l.fmf", "exp_map.dat"},
-         "",
+         "no/such/folder/level.hdr: No such file",
          {{"l.fmf", hundredFmf}}},
         {"header file onto a full device",
          TwoLevels(0),
@@ -514,7 +516,7 @@ std::vector<Row> Rows() {
          kExpanding + kHundredEnd + kHeaderFailed + kFmfSaved,
          0,
          {"l.fmf", "exp_map.dat"},
-         "",
+         "/dev/full: No space left",
          {{"l.fmf", hundredFmf}}},
         {"FMF file onto a full device",
          TwoLevels(0),
@@ -522,14 +524,16 @@ std::vector<Row> Rows() {
          {"game.rom", "/dev/full", "l.hdr", "1"},
          kExpanding + kHundredEnd + kSaved + kFmfFailed,
          255,
-         {"l.hdr", "exp_map.dat"}},
+         {"l.hdr", "exp_map.dat"},
+         "/dev/full: No space left"},
         {"FMF file in a missing folder",
          TwoLevels(0),
          hundredRom,
          {"game.rom", "no/such/folder/level.fmf", "l.hdr", "1"},
          kExpanding + kHundredEnd + kSaved + kFmfFailed,
          255,
-         {"l.hdr", "exp_map.dat"}},
+         {"l.hdr", "exp_map.dat"},
+         "level.fmf: No such file"},
         // An output that would land on an input is refused.
         {"header file is the ROM",
          EightLevels(),
@@ -537,14 +541,16 @@ std::vector<Row> Rows() {
          {"game.rom", "l.fmf", "./game.rom", "1"},
          kExpanding + kGoodEnd + kHeaderFailed + kFmfSaved,
          0,
-         {"l.fmf", "exp_map.dat"}},
+         {"l.fmf", "exp_map.dat"},
+         "is one of the inputs"},
         {"header file is the settings file",
          EightLevels(),
          rom,
          {"game.rom", "l.fmf", "../bin/tessary.ini", "1"},
          kExpanding + kGoodEnd + kHeaderFailed + kFmfSaved,
          0,
-         {"l.fmf", "exp_map.dat"}},
+         {"l.fmf", "exp_map.dat"},
+         "tessary.ini is one of the inputs"},
         {"the dump is the ROM",
          EightLevels(),
          rom,
@@ -555,7 +561,7 @@ std::vector<Row> Rows() {
              kFmfSaved,
          0,
          {"l.fmf", "l.hdr"},
-         "",
+         "exp_map.dat is one of the inputs",
          {},
          [](const Sandbox& box) {
              std::filesystem::rename(box.path("game.rom"), box.path("exp_map.dat"));
@@ -567,7 +573,7 @@ std::vector<Row> Rows() {
          kExpanding + kGoodEnd + kSaved + kFmfFailed,
          255,
          {"l.hdr", "exp_map.dat"},
-         "",
+         "link is one of the inputs",
          {},
          [](const Sandbox& box) {
              std::filesystem::create_symlink(box.path("game.rom"), box.path("link"));
@@ -620,7 +626,19 @@ TEST(ExporterProgram, CompleteRunWritesAllThreeFiles) {
     box.writeFile("game.rom", rom);
     ProgramResult r = RunExporter(box, {"game.rom", "level.fmf", "level.hdr", "1", "extra"});
     EXPECT_EQ(r.out, kBanner + kExpanding + Position(0x18A) + kSaved + kFmfSaved);
-    EXPECT_EQ(r.err, "");
+    // Where the level lies (0x100 + 38 header bytes + 100 stream bytes), and the cells whose
+    // bits 12-13 the FMF file cannot hold.
+    const Bytes map = HundredByteStreamUnpacked();
+    int losing = 0;
+    for (size_t i = 0; i + 1 < map.size(); i += 2) {
+        losing += (map[i + 1] & 0x30) != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(r.err,
+              "tessary: level 1 (Level One): horizontal, 16 high; map 3 x 16 cells; slot "
+              "0x00000100-0x00000189 in the ROM image, 138 bytes.\ntessary: warning: " +
+                  std::to_string(losing) +
+                  " cells use bits 12-13, which an FMF file cannot hold; packing this "
+                  "FMF file gives them 0 there.\n");
     EXPECT_EQ(r.exitStatus, 0);
     EXPECT_EQ(box.readFile("level.hdr"), WordHeader());
     EXPECT_EQ(box.readFile("exp_map.dat"), HundredByteStreamUnpacked());

@@ -20,31 +20,47 @@ struct OptionCase {
     std::vector<const char*> args;
     bool optimal;
     int64_t limit;
-    int firstPositional;
+    std::vector<std::string> positional;
     std::string error;
 };
 
-TEST(ParsePackOptions, ReadsOptionsBeforeThePositionalArguments) {
+TEST(ParsePackOptions, ReadsOptionsAnywhereBeforeTheDoubleDash) {
+    const std::vector<std::string> abc1 = {"a", "b", "c", "1"};
     for (const OptionCase& c : std::vector<OptionCase>{
-             {{"a", "b", "c", "1"}, false, -1, 1, ""},
-             {{"--optimal", "a", "b", "c", "1"}, true, -1, 2, ""},
-             {{"--limit", "4022", "a"}, false, 4022, 3, ""},
-             {{"--limit=0xFB6", "--optimal", "a"}, true, 4022, 3, ""},
-             {{"--limit", "0x10"}, false, 16, 3, ""},
-             {{"--", "--optimal", "b"}, false, -1, 2, ""},
-             {{"-", "b"}, false, -1, 1, ""},  // a lone dash is a file name
-             {{"a", "--optimal"}, false, -1, 1, ""},
-             {{"--fast", "a"}, false, -1, 1, "Unknown option: --fast"},
-             {{"-o", "a"}, false, -1, 1, "Unknown option: -o"},
-             {{"--limit"}, false, -1, 2, "Invalid limit: (none)"},
-             {{"--limit", "12k"}, false, -1, 2, "Invalid limit: 12k"},
-             {{"--limit", "-5"}, false, -1, 2, "Invalid limit: -5"},
-             {{"--limit=0x"}, false, -1, 1, "Invalid limit: 0x"},
+             {{"a", "b", "c", "1"}, false, -1, abc1, ""},
+             {{"--optimal", "a", "b", "c", "1"}, true, -1, abc1, ""},
+             {{"a", "b", "--optimal", "c", "1"}, true, -1, abc1, ""},
+             {{"a", "b", "c", "1", "--limit", "4022"}, false, 4022, abc1, ""},
+             {{"--limit=0xFB6", "--optimal", "a"}, true, 4022, {"a"}, ""},
+             {{"--limit", "0x10"}, false, 16, {}, ""},
+             {{"--", "--optimal", "b"}, false, -1, {"--optimal", "b"}, ""},
+             {{"-", "b", "c", "-1"}, false, -1, {"-", "b", "c", "-1"}, ""},
+             {{"--rom", "r", "--patch", "p.ips", "a"}, false, -1, {"a"}, ""},
+             {{"--fast", "a"}, false, -1, {}, "Unknown option: --fast"},
+             {{"a", "-o"}, false, -1, {}, "Unknown option: -o"},
+             {{"--optimal=1"}, false, -1, {}, "Unknown option: --optimal=1"},
+             {{"--limit"}, false, -1, {}, "Invalid limit: (none)"},
+             {{"--limit", "12k"}, false, -1, {}, "Invalid limit: 12k"},
+             {{"--limit", "-5"}, false, -1, {}, "Invalid limit: -5"},
+             {{"--limit=0x"}, false, -1, {}, "Invalid limit: 0x"},
              {{"--limit", "99999999999999999999"},
               false,
               -1,
-              2,
+              {},
               "Invalid limit: 99999999999999999999"},
+             {{"--into", "n.rom", "a"}, false, -1, {}, "--into needs --rom"},
+             {{"--patch", "p"}, false, -1, {}, "--patch needs --rom"},
+             {{"--all", "d", "--rom", "r"},
+              false,
+              -1,
+              {},
+              "--all needs --rom and --into or --patch"},
+             {{"--all", "d", "--rom", "r", "--into", "n", "--limit", "9"},
+              false,
+              -1,
+              {},
+              "--limit applies to one level; with --all each level's limit is its slot"},
+             {{"--rom"}, false, -1, {}, "Missing value: --rom"},
          }) {
         std::vector<const char*> argv{"tessary_pack"};
         argv.insert(argv.end(), c.args.begin(), c.args.end());
@@ -54,7 +70,7 @@ TEST(ParsePackOptions, ReadsOptionsBeforeThePositionalArguments) {
         if (c.error.empty()) {
             EXPECT_EQ(options.optimal, c.optimal) << row;
             EXPECT_EQ(options.limit, c.limit) << row;
-            EXPECT_EQ(options.firstPositional, c.firstPositional) << row;
+            EXPECT_EQ(options.positional, c.positional) << row;
         }
     }
 }

@@ -44,8 +44,15 @@ Bytes PackHeader() {
     return header;
 }
 
+// An FMF file of a horizontal map 16 cells high, as the exporter writes one.
 Bytes Fmf(const Bytes& cells) {
-    return Concat({Bytes(kFmfHeaderSize, 0x46), cells});
+    FmfHeader header;
+    header.dataSize = static_cast<uint32_t>(cells.size());
+    header.width = static_cast<uint32_t>(cells.size() / 32);
+    header.height = 16;
+    Bytes bytes(kFmfHeaderSize);
+    FmfHeaderToBytes(header, bytes.data());
+    return Concat({bytes, cells});
 }
 
 Bytes PatternCells(size_t size) {
@@ -130,7 +137,8 @@ std::vector<Row> Rows() {
          {"none.fmf", "a.hdr", "out.bin", "1"},
          "Failed to open the FMF file.\n",
          255,
-         {}},
+         {},
+         "none.fmf: No such file"},
         {"FMF missing, two levels",
          TwoLevels(0),
          levelFmf,
@@ -138,7 +146,8 @@ std::vector<Row> Rows() {
          {"none.fmf", "a.hdr", "out.bin", "1"},
          "Failed to open the FMF file.\n",
          255,
-         {}},
+         {},
+         "none.fmf: No such file"},
         {"FMF is a directory",
          kFourLevels,
          fmf,
@@ -147,7 +156,7 @@ std::vector<Row> Rows() {
          "Failed to open the FMF file.\n",
          255,
          {},
-         "",
+         "it is a folder",
          folder("dir")},
         {"FMF empty, two levels",
          TwoLevels(0),
@@ -239,7 +248,8 @@ std::vector<Row> Rows() {
          {"a.fmf", "none.hdr", "out.bin", "1"},
          size + "Failed to open the header file.\n",
          255,
-         {}},
+         {},
+         "none.hdr: No such file"},
         {"header missing, two levels",
          TwoLevels(0),
          levelFmf,
@@ -247,7 +257,8 @@ std::vector<Row> Rows() {
          {"a.fmf", "none.hdr", "out.bin", "1"},
          levelSize + "Failed to open the header file.\n",
          255,
-         {}},
+         {},
+         "none.hdr: No such file"},
         {"header is a directory",
          kFourLevels,
          fmf,
@@ -256,7 +267,7 @@ std::vector<Row> Rows() {
          size + "Failed to open the header file.\n",
          255,
          {},
-         "",
+         "it is a folder",
          folder("dir")},
         {"header of 0 bytes", kFourLevels, fmf, Header(0), args, size + headerTooShort, 255, {}},
         {"header empty, two levels",
@@ -308,7 +319,8 @@ std::vector<Row> Rows() {
          output("none/out.bin"),
          saveFailed,
          255,
-         {}},
+         {},
+         "out.bin: No such file"},
         {"output in a missing folder, two levels",
          TwoLevels(0),
          levelFmf,
@@ -316,7 +328,8 @@ std::vector<Row> Rows() {
          output("no/such/out.bin"),
          levelSize + "Failed to save the output file.\n",
          255,
-         {}},
+         {},
+         "out.bin: No such file"},
         {"output onto a full device",
          kFourLevels,
          fmf,
@@ -324,7 +337,8 @@ std::vector<Row> Rows() {
          output("/dev/full"),
          saveFailed,
          255,
-         {}},
+         {},
+         "/dev/full: No space left"},
         {"output onto a full device, two levels",
          TwoLevels(0),
          levelFmf,
@@ -332,7 +346,8 @@ std::vector<Row> Rows() {
          output("/dev/full"),
          levelSize + "Failed to save the output file.\n",
          255,
-         {}},
+         {},
+         "/dev/full: No space left"},
         // The written file is read back, and a device that keeps nothing fails that check.
         {"output onto a device that keeps nothing",
          kFourLevels,
@@ -349,7 +364,8 @@ std::vector<Row> Rows() {
          output("./a.fmf"),
          saveFailed,
          255,
-         {}},
+         {},
+         "a.fmf is one of the inputs"},
         {"output onto the header file",
          kFourLevels,
          fmf,
@@ -357,7 +373,8 @@ std::vector<Row> Rows() {
          output("a.hdr"),
          saveFailed,
          255,
-         {}},
+         {},
+         "a.hdr is one of the inputs"},
         {"output onto the settings file",
          kFourLevels,
          fmf,
@@ -365,7 +382,8 @@ std::vector<Row> Rows() {
          output("../bin/tessary.ini"),
          saveFailed,
          255,
-         {}},
+         {},
+         "tessary.ini is one of the inputs"},
         {"output onto the FMF file by a link",
          kFourLevels,
          fmf,
@@ -374,7 +392,7 @@ std::vector<Row> Rows() {
          saveFailed,
          255,
          {},
-         "",
+         "link is one of the inputs",
          [](const Sandbox& box) {
              std::filesystem::create_symlink(box.path("a.fmf"), box.path("link"));
          }},
@@ -464,7 +482,7 @@ std::vector<Row> Rows() {
          kFourLevels,
          fmf,
          Header(),
-         {"a.fmf", "a.hdr", "out.bin", "1", "x", "--version"},
+         {"a.fmf", "a.hdr", "out.bin", "1", "x", "y"},
          Packed(fmf.size()),
          0,
          {"out.bin"}},

@@ -69,8 +69,13 @@ using ProgramRunner = ProgramResult (*)(const Sandbox&, const std::vector<std::s
 // A table row's settings text that stands for no tessary.ini at all.
 inline const std::string kNoSettings = "\x01none";
 
+// Standard error without its notes (where the level lies, how it was packed) and warnings,
+// which tables of their own check.
+std::string ErrorLines(const std::string& err);
+
 // Runs the program once and checks what every row of the bad-input tables checks: standard
-// error is empty when `err` is, and otherwise one line holding `err`; every file that stood
+// error holds no error line when `err` is empty, and otherwise holds `err` and at most one
+// error line; every file that stood
 // before is unchanged, content and time stamp; the files that appeared are exactly `made`
 // (names in the working folder). `row` names the case in failure messages.
 ProgramResult RunAndCheckFiles(const Sandbox& box, ProgramRunner run,

@@ -1,7 +1,7 @@
 // tessary_pack: packs an edited FMF file back into the game's stream form, behind the
-// level's 38-byte header. The level is packed and checked in memory first, and nothing is
-// reported as packed until the written file has been read back and holds exactly those
-// bytes.
+// level's 38-byte header; with --rom, also into the level's slot of a copy of the ROM image,
+// and with --all, every level of a folder. Levels are packed and checked in memory first,
+// and nothing is reported as packed until what was written has been read back.
 
 #include <cinttypes>
 #include <string>
@@ -9,8 +9,10 @@
 #include "format/fmf.h"
 #include "format/stream_format.h"
 #include "level/pack_level.h"
+#include "level/rom_levels.h"
 #include "pack_options.h"
 #include "program_support.h"
+#include "rom_packing.h"
 
 using namespace tessary;
 
@@ -23,9 +25,34 @@ int Fail(const Console& console, const char* message) {
     return kFailure;
 }
 
-std::string Usage(const char* program, const char* options) {
-    return std::string("Usage: ") + program + options +
-           " [FMF file] [Header sile] [Output file] [Level number]";
+std::string Usage(const std::string& program, const char* options) {
+    return "Usage: " + program + options + " [FMF file] [Header sile] [Output file] [Level number]";
+}
+
+void PrintHelp(const Console& console, const std::string& program) {
+    console.print(
+        "%s\n"
+        "       %s --rom ROM --into NEW_ROM [--patch FILE] [FMF file] [Header file] [Output "
+        "file] [Level number]\n"
+        "       %s --all FOLDER --rom ROM --into NEW_ROM [--patch FILE]\n\n"
+        "Packs an FMF file behind the level's 38-byte header, using the level table in\n"
+        "tessary.ini beside the program.\n\n"
+        "  --optimal     write the shortest stream instead of the game's own packing\n"
+        "  --limit N     refuse a packed level over N bytes (header included; decimal or 0x);\n"
+        "                a greedy packing over N is packed again optimally\n"
+        "  --strict      refuse an FMF file that is not a map of this level (by default a\n"
+        "                warning)\n"
+        "  --rom ROM     the ROM image the level comes from: the packed level must fit the\n"
+        "                room its original takes there (its slot), unless --limit says more\n"
+        "  --into FILE   write a copy of ROM with the packed level in its slot (needs --rom)\n"
+        "  --patch FILE  write a patch from ROM to the new image: IPS for a name ending in\n"
+        "                .ips, else BPS (needs --rom)\n"
+        "  --all FOLDER  pack every level file in FOLDER (as tessary --all writes them) into\n"
+        "                its slot; nothing is written unless every level fits\n"
+        "  --help        print this help\n"
+        "  --version     print the version\n"
+        "  --            end of options: what follows is a file name even if it starts with -\n",
+        Usage(program, " [--optimal] [--limit N]").c_str(), program.c_str(), program.c_str());
 }
 
 // Says how a packing with a limit went: which packing, and how it compares.
@@ -41,39 +68,56 @@ void ReportLimit(const Console& console, const PackedLevel& packed, int64_t limi
     }
 }
 
-}  // namespace
+// The level in the ROM image given with --rom, whose slot bounds the packed level.
+struct RomSlot {
+    bool found = false;
+    InputFile rom;
+    RomLevel level;
+};
 
-int main(int argc, char** argv) {
-    const Console console("tessary_pack");
-    const PackOptions options = ParsePackOptions(argc, argv);
-    if (options.version && options.error.empty()) {
-        console.printVersion();
-        return 0;
+RomSlot FindSlot(const Console& console, const PackOptions& options, const MapGroup& group,
+                 int32_t number) {
+    RomSlot slot;
+    if (!ReadRomImage(console, options.rom, slot.rom)) {
+        return slot;
     }
-    console.print("Korvel Map Compresser\n\n");
-    const MapGroupTable table = LoadSettings(console);
-    const char* program = argc > 0 ? argv[0] : "tessary_pack";
-    if (!options.error.empty()) {
-        console.print("%s\n%s\n", options.error.c_str(),
-                      Usage(program, " [--optimal] [--limit N]").c_str());
-        return kFailure;
+    slot.level = SurveyLevel(slot.rom.bytes, group, number);
+    if (!slot.level.unpacks() && options.limit < 0) {
+        console.print("The level has no known slot in the ROM image.\n");
+        console.error("level %d will not unpack: %s; give its room with --limit N.",
+                      static_cast<int>(number),
+                      WhyLevelWillNotUnpack(slot.level.unpacked, group.offset).c_str());
+        return slot;
     }
-    char** args = argv + options.firstPositional - 1;  // args[1..4] as without options
-    const LevelChoice choice =
-        ChooseLevel(console, table, args, argc - options.firstPositional, Usage(program, ""));
+    slot.found = true;
+    return slot;
+}
+
+int PackOne(const Console& console, const PackOptions& options, const MapGroupTable& table,
+            const std::string& program) {
+    const std::vector<std::string>& args = options.positional;
+    const LevelChoice choice = ChooseLevel(console, table, args, Usage(program, ""));
     if (!choice.chosen) {
         return choice.exitStatus;
     }
-    const MapGroup& group = table.groups[choice.level];
+    const MapGroup& group = table.groups[static_cast<size_t>(choice.level)];
     if (group.height < 1) {
         return Fail(console, "Invalid map height for this level.");
     }
+    const std::string& fmfPath = args[0];
+    const std::string& headerPath = args[1];
+    const std::string& outputPath = args[2];
 
-    const InputFile fmf = ReadInputFile(args[1]);
+    const InputFile fmf = ReadInputFile(fmfPath);
     if (fmf.status != InputStatus::Read) {
-        return Fail(console, "Failed to open the FMF file.");
+        console.print("Failed to open the FMF file.\n");
+        console.error("cannot read %s: %s.", fmfPath.c_str(), WhyNotRead(fmf).c_str());
+        return kFailure;
     }
     console.print("FMF file size: %zu bytes.\n", fmf.bytes.size());
+    if (!ReportFmfChecks(console, fmf.bytes, group, options.strict || options.writesRom())) {
+        return kFailure;
+    }
     const FmfConversion cells =
         MapFromFmfFile(fmf.bytes.data(), fmf.bytes.size(), group.vertical, group.height);
     if (cells.status != FmfStatus::Converted) {
@@ -86,15 +130,35 @@ int main(int argc, char** argv) {
             cells.bytes.size(), static_cast<unsigned>(kDecodeCapacity));
     }
 
-    const InputFile header = ReadInputFile(args[2]);
+    const InputFile header = ReadInputFile(headerPath);
     if (header.status != InputStatus::Read) {
-        return Fail(console, "Failed to open the header file.");
+        console.print("Failed to open the header file.\n");
+        console.error("cannot read %s: %s.", headerPath.c_str(), WhyNotRead(header).c_str());
+        return kFailure;
     }
     if (header.bytes.size() < static_cast<size_t>(kMapHeaderSize)) {
         return Fail(console, "The header file is too short.");
     }
 
-    const PackRequest request{options.optimal ? Packing::Optimal : Packing::Greedy, options.limit};
+    RomSlot slot;
+    PackRequest request{options.optimal ? Packing::Optimal : Packing::Greedy, options.limit};
+    if (options.writesRom()) {
+        slot = FindSlot(console, options, group, choice.level);
+        if (!slot.found) {
+            return kFailure;
+        }
+        const MapHeaderBytes& romHeader = slot.level.unpacked.header;
+        if (slot.level.unpacks() &&
+            !std::equal(romHeader.begin(), romHeader.end(), header.bytes.begin())) {
+            console.print("The header file is not this level's header.\n");
+            console.error("%s differs from the 38 bytes at 0x%08X in %s.", headerPath.c_str(),
+                          static_cast<unsigned>(group.offset), options.rom.c_str());
+            return kFailure;
+        }
+        if (request.limit < 0) {
+            request.limit = static_cast<int64_t>(slot.level.slotSize());
+        }
+    }
     const PackedLevel packed =
         PackLevel(header.bytes.data(), cells.bytes.data(), cells.bytes.size(), request);
     if (request.limit >= 0) {
@@ -110,16 +174,68 @@ int main(int argc, char** argv) {
         return kFailure;
     }
 
-    // Never truncate the run's own inputs or the settings file, whatever name reaches them.
-    const OutputStatus written = WriteOutputFile(
-        args[3], {{packed.bytes.data(), packed.bytes.size()}}, {args[1], args[2], table.path});
-    if (written != OutputStatus::Written) {
-        return Fail(console, "Failed to save the output file.");
-    }
-    // The bytes were checked in memory; the file must now hold exactly them.
-    if (!FileHolds(args[3], packed.bytes)) {
-        return Fail(console, "Compression failed.");
+    const std::vector<std::string> inputs = {fmfPath, headerPath, table.path, options.rom};
+    if (options.writesRom()) {
+        if (LandsOnInput(outputPath, inputs)) {
+            console.print("Failed to save the output file.\n");
+            console.error("%s is one of the inputs; nothing was written.", outputPath.c_str());
+            return kFailure;
+        }
+        std::vector<StagedFile> output;
+        output.emplace_back(outputPath, packed.bytes);
+        const std::vector<Placement> placements = {
+            {choice.level, group.offset, packed.bytes, cells.bytes}};
+        if (WriteRomOutputs(console, options, slot.rom.bytes, placements, std::move(output),
+                            inputs) != 0) {
+            return kFailure;
+        }
+    } else {
+        // Never truncate the run's own inputs or the settings file, whatever name reaches them.
+        int error = 0;
+        const OutputStatus written = WriteOutputFile(
+            outputPath, {{packed.bytes.data(), packed.bytes.size()}}, inputs, &error);
+        if (written != OutputStatus::Written) {
+            console.print("Failed to save the output file.\n");
+            ReportOutputFailure(console, outputPath, written, error);
+            return kFailure;
+        }
+        // The bytes were checked in memory; the file must now hold exactly them.
+        if (!FileHolds(outputPath, packed.bytes)) {
+            return Fail(console, "Compression failed.");
+        }
     }
     console.print("Compression was successful.\nCompressed size: %zubytes.\n", packed.bytes.size());
+    const MapSize size =
+        MapDimensions(static_cast<uint32_t>(cells.bytes.size()), group.vertical, group.height);
+    console.error("map %u x %u cells (%zu bytes) packed into %zu bytes with the %s packing.",
+                  size.width, size.height, cells.bytes.size(), packed.bytes.size(),
+                  PackingName(packed.packing));
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const Console console("tessary_pack");
+    const PackOptions options = ParsePackOptions(argc, argv);
+    const std::string program = argc > 0 ? argv[0] : "tessary_pack";
+    if (options.error.empty() && options.version) {
+        console.printVersion();
+        return 0;
+    }
+    if (options.error.empty() && options.help) {
+        PrintHelp(console, program);
+        return 0;
+    }
+    console.print("Korvel Map Compresser\n\n");
+    const MapGroupTable table = LoadSettings(console);
+    if (!options.error.empty()) {
+        console.print("%s\n%s\n", options.error.c_str(),
+                      Usage(program, " [--optimal] [--limit N]").c_str());
+        return kFailure;
+    }
+    if (!options.all.empty()) {
+        return PackAll(console, options, table);
+    }
+    return PackOne(console, options, table, program);
 }

@@ -1,25 +1,26 @@
 #include "pack_options.h"
 
-#include <cstring>
+#include "command_line.h"
 
 namespace tessary {
 
 namespace {
 
 // A byte count: decimal digits, or 0x and hexadecimal digits, and nothing else.
-bool ParseLimit(const char* text, int64_t& limit) {
+bool ParseLimit(const std::string& text, int64_t& limit) {
+    size_t at = 0;
     int base = 10;
-    if (text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    if (text.size() > 1 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
         base = 16;
-        text += 2;
+        at = 2;
     }
-    if (*text == '\0') {
+    if (at == text.size()) {
         return false;
     }
     int64_t value = 0;
-    for (; *text != '\0'; ++text) {
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
         int digit;
-        char c = *text;
         if (c >= '0' && c <= '9') {
             digit = c - '0';
         } else if (base == 16 && c >= 'a' && c <= 'f') {
@@ -38,33 +39,61 @@ bool ParseLimit(const char* text, int64_t& limit) {
     return true;
 }
 
+// Which option sets make a command the packer knows.
+std::string CheckCombination(const PackOptions& options) {
+    if ((!options.into.empty() || !options.patch.empty()) && options.rom.empty()) {
+        return std::string(options.into.empty() ? "--patch" : "--into") + " needs --rom";
+    }
+    if (!options.all.empty()) {
+        if (options.rom.empty() || (options.into.empty() && options.patch.empty())) {
+            return "--all needs --rom and --into or --patch";
+        }
+        if (options.limit >= 0) {
+            return "--limit applies to one level; with --all each level's limit is its slot";
+        }
+        if (!options.positional.empty()) {
+            return "--all takes no file arguments: " + options.positional.front();
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 PackOptions ParsePackOptions(int argc, const char* const* argv) {
+    const CommandLine line = ParseCommandLine(argc, argv,
+                                              {{"--optimal", false},
+                                               {"--limit", true},
+                                               {"--version", false},
+                                               {"--help", false},
+                                               {"--strict", false},
+                                               {"--rom", true},
+                                               {"--into", true},
+                                               {"--patch", true},
+                                               {"--all", true}});
     PackOptions options;
-    int i = 1;
-    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
-        const char* arg = argv[i];
-        if (std::strcmp(arg, "--") == 0) {
-            ++i;
-            break;
-        }
-        if (std::strcmp(arg, "--optimal") == 0) {
-            options.optimal = true;
-        } else if (std::strcmp(arg, "--version") == 0) {
-            options.version = true;
-        } else if (std::strcmp(arg, "--limit") == 0 || std::strncmp(arg, "--limit=", 8) == 0) {
-            const char* value = arg[7] == '=' ? arg + 8 : (i + 1 < argc ? argv[++i] : nullptr);
-            if (value == nullptr || !ParseLimit(value, options.limit)) {
-                options.error = std::string("Invalid limit: ") + (value ? value : "(none)");
-                break;
-            }
-        } else {
-            options.error = std::string("Unknown option: ") + arg;
-            break;
-        }
+    options.positional = line.positional;
+    if (line.error == "Missing value: --limit") {
+        options.error = "Invalid limit: (none)";
+        return options;
     }
-    options.firstPositional = i;
+    if (!line.error.empty()) {
+        options.error = line.error;
+        return options;
+    }
+    options.optimal = line.has("--optimal");
+    options.version = line.has("--version");
+    options.help = line.has("--help");
+    options.strict = line.has("--strict");
+    options.rom = line.value("--rom");
+    options.into = line.value("--into");
+    options.patch = line.value("--patch");
+    options.all = line.value("--all");
+    if (line.has("--limit") && !ParseLimit(line.value("--limit"), options.limit)) {
+        options.error = "Invalid limit: " + line.value("--limit");
+        return options;
+    }
+    options.error = CheckCombination(options);
     return options;
 }
 

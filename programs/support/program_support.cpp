@@ -1,5 +1,6 @@
 #include "program_support.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdio>
@@ -46,17 +47,20 @@ const char* DecodeStatusWords(DecodeStatus status) {
     return "unknown failure";
 }
 
-std::string Format(const char* format, ...) TESSARY_PRINTF(1, 2);
-std::string Format(const char* format, ...) {
-    char text[512];
+}  // namespace
+
+std::string FormatText(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    std::vsnprintf(text, sizeof text, format, arguments);
+    va_list again;
+    va_copy(again, arguments);
+    const int size = std::vsnprintf(nullptr, 0, format, arguments);
     va_end(arguments);
+    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
     return text;
 }
-
-}  // namespace
 
 void Console::print(const char* format, ...) const {
     va_list arguments;
@@ -102,17 +106,22 @@ int32_t ParseLevelNumber(const char* text) {
     return static_cast<int32_t>(value);
 }
 
-LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table, const char* const* args,
-                        int count, const std::string& usage) {
+LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table,
+                        const std::vector<std::string>& positional, const std::string& usage) {
     LevelChoice choice;
-    if (count < 4) {
+    if (positional.size() < 4) {
         console.print("%s\n\nInvalid selection, select from the following:\n\n", usage.c_str());
         for (int32_t i = 0; i < table.count; ++i) {
             console.print("%d: %s\n", static_cast<int>(i), table.groups[i].name.c_str());
         }
         return choice;
     }
-    choice.level = ParseLevelNumber(args[4]);
+    const std::string& text = positional[3];
+    choice.level = ParseLevelNumber(text.c_str());
+    if (text != std::to_string(choice.level)) {
+        console.error("warning: the level argument \"%s\" is not a plain number; it is read as %d.",
+                      text.c_str(), static_cast<int>(choice.level));
+    }
     if (choice.level < 0 || choice.level >= table.count) {
         console.print("Invalid Selection. Valid numbers are between 0 and %d.\n",
                       static_cast<int>(table.count - 1));
@@ -125,26 +134,26 @@ LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table, cons
 
 std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset) {
     if (level.status == UnpackStatus::NoHeader) {
-        return Format("the ROM image holds no %d-byte header at offset %d (0x%08X)", kMapHeaderSize,
-                      static_cast<int>(offset), static_cast<unsigned>(offset));
+        return FormatText("the ROM image holds no %d-byte header at offset %d (0x%08X)",
+                          kMapHeaderSize, static_cast<int>(offset), static_cast<unsigned>(offset));
     }
     const DecodeFailure& failure = level.decode.failure;
-    std::string text = Format("%s (output offset %u", DecodeStatusWords(level.decode.status),
-                              static_cast<unsigned>(failure.position));
+    std::string text = FormatText("%s (output offset %u", DecodeStatusWords(level.decode.status),
+                                  static_cast<unsigned>(failure.position));
     if (!failure.commandRead) {
         text += ", where the next command should begin";
     } else {
-        text += Format(", command %d %s beginning in the %s half of its byte",
-                       static_cast<int>(failure.opcode), OpcodeName(failure.opcode),
-                       failure.half == ByteHalf::Low ? "low" : "high");
+        text += FormatText(", command %d %s beginning in the %s half of its byte",
+                           static_cast<int>(failure.opcode), OpcodeName(failure.opcode),
+                           failure.half == ByteHalf::Low ? "low" : "high");
         if (level.decode.status == DecodeStatus::BadLocation) {
-            text += Format(", distance %u", static_cast<unsigned>(failure.size));
+            text += FormatText(", distance %u", static_cast<unsigned>(failure.size));
         } else if (failure.size != 0) {
-            text += Format(", %u bytes", static_cast<unsigned>(failure.size));
+            text += FormatText(", %u bytes", static_cast<unsigned>(failure.size));
         }
     }
-    return text + Format("); reading stopped at ROM offset 0x%08llX",
-                         static_cast<unsigned long long>(level.streamEnd));
+    return text + FormatText("); reading stopped at ROM offset 0x%08llX",
+                             static_cast<unsigned long long>(level.streamEnd));
 }
 
 InputFile ReadInputFile(const std::string& path) {
@@ -156,6 +165,7 @@ InputFile ReadInputFile(const std::string& path) {
     File file(std::fopen(path.c_str(), "rb"));
     if (!file) {
         input.status = InputStatus::CannotOpen;
+        input.systemError = errno;
         return input;
     }
     std::error_code error;
@@ -186,20 +196,86 @@ InputFile ReadInputFile(const std::string& path) {
     input.bytes.resize(used);
     if (std::ferror(file.get())) {
         input.status = InputStatus::CannotOpen;
+        input.systemError = errno;
         input.bytes.clear();
     }
     return input;
 }
 
-OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
-                             const std::vector<std::string>& inputs) {
+std::string SystemReason(int error) {
+    return std::generic_category().message(error);
+}
+
+std::string WhyNotRead(const InputFile& file) {
+    switch (file.status) {
+        case InputStatus::Folder:
+            return "it is a folder";
+        case InputStatus::TooLarge:
+            return FormatText("it is larger than %llu bytes",
+                              static_cast<unsigned long long>(kMaxInputSize));
+        case InputStatus::CannotOpen:
+            return SystemReason(file.systemError);
+        case InputStatus::Read:
+            break;
+    }
+    return "it was read";
+}
+
+void ReportOutputFailure(const Console& console, const std::string& path, OutputStatus status,
+                         int systemError) {
+    if (status == OutputStatus::LandsOnInput) {
+        console.error("%s is one of the inputs; it was left as it is.", path.c_str());
+    } else if (status == OutputStatus::Failed) {
+        console.error("cannot write %s: %s.", path.c_str(), SystemReason(systemError).c_str());
+    }
+}
+
+bool LandsOnInput(const std::string& path, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         if (!input.empty() && SameFile(path, input)) {
-            return OutputStatus::LandsOnInput;
+            return true;
         }
     }
+    return false;
+}
+
+std::vector<std::string> FormatTable(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<size_t> widths;
+    for (const std::vector<std::string>& row : rows) {
+        widths.resize(std::max(widths.size(), row.size()), 0);
+        for (size_t i = 0; i < row.size(); ++i) {
+            widths[i] = std::max(widths[i], row[i].size());
+        }
+    }
+    std::vector<std::string> lines;
+    for (const std::vector<std::string>& row : rows) {
+        std::string line;
+        for (size_t i = 0; i < row.size(); ++i) {
+            line += row[i];
+            if (i + 1 < row.size()) {
+                line += std::string(widths[i] - row[i].size() + 2, ' ');
+            }
+        }
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string LayoutWords(const MapGroup& group) {
+    return FormatText("%s, %d %s", group.vertical ? "vertical" : "horizontal",
+                      static_cast<int>(group.height), group.vertical ? "wide" : "high");
+}
+
+OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
+                             const std::vector<std::string>& inputs, int* systemError) {
+    if (LandsOnInput(path, inputs)) {
+        return OutputStatus::LandsOnInput;
+    }
+    int ignored = 0;
+    int& error = systemError != nullptr ? *systemError : ignored;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
+        error = errno;
         return OutputStatus::Failed;
     }
     bool written = true;
@@ -207,7 +283,11 @@ OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<Byte
         written =
             written && (part.size == 0 || std::fwrite(part.data, 1, part.size, file) == part.size);
     }
+    error = written ? 0 : errno;
     const bool closed = std::fclose(file) == 0;
+    if (written && !closed) {
+        error = errno;
+    }
     return written && closed ? OutputStatus::Written : OutputStatus::Failed;
 }
 

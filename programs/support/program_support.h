@@ -39,6 +39,9 @@ class Console {
     const char* program_;
 };
 
+// printf into a string.
+std::string FormatText(const char* format, ...) TESSARY_PRINTF(1, 2);
+
 // Loads the level table, and says on standard error when there was no folder to look in.
 MapGroupTable LoadSettings(const Console& console);
 
@@ -52,11 +55,12 @@ struct LevelChoice {
     int exitStatus = 0;  // to end the run with when none was chosen
 };
 
-// The level of a command line whose positional arguments are args[1..count], the fourth
-// being the level number. With fewer than four, prints `usage` and the level listing; with a
-// number that names no level, the range message.
-LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table, const char* const* args,
-                        int count, const std::string& usage);
+// The level of a command line whose fourth positional argument is the level number. With
+// fewer than four, prints `usage` and the level listing; with a number that names no level,
+// the range message. A number that is not plain decimal digits is read as atoi reads it,
+// with a warning that says which level that gives.
+LevelChoice ChooseLevel(const Console& console, const MapGroupTable& table,
+                        const std::vector<std::string>& positional, const std::string& usage);
 
 // Why a level did not unpack, in words, for an error line.
 std::string WhyLevelWillNotUnpack(const UnpackedLevel& level, int32_t offset);
@@ -65,6 +69,7 @@ enum class InputStatus : uint8_t { Read, CannotOpen, Folder, TooLarge };
 
 struct InputFile {
     InputStatus status = InputStatus::Read;
+    int systemError = 0;  // errno when it could not be opened or read
     std::vector<uint8_t> bytes;
 };
 
@@ -72,6 +77,11 @@ struct InputFile {
 constexpr uint64_t kMaxInputSize = INT32_MAX;
 
 InputFile ReadInputFile(const std::string& path);
+
+// Why an input was not read, in words, for an error line.
+std::string WhyNotRead(const InputFile& file);
+// The system's words for an errno value.
+std::string SystemReason(int error);
 
 struct ByteSpan {
     const uint8_t* data;
@@ -86,10 +96,25 @@ enum class OutputStatus : uint8_t {
 
 // Creates or truncates `path` and writes the parts one after another, unless it is one of
 // `inputs` (empty names skipped).
+// `systemError`, when given, receives errno of a failure.
 OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
-                             const std::vector<std::string>& inputs);
+                             const std::vector<std::string>& inputs, int* systemError = nullptr);
+
+// The stderr line for an output that was not written: the path, and the system's reason.
+void ReportOutputFailure(const Console& console, const std::string& path, OutputStatus status,
+                         int systemError);
 
 // True when the file at `path` holds exactly `bytes`.
 bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// True when `path` names one of `inputs` (empty names skipped), by whatever path.
+bool LandsOnInput(const std::string& path, const std::vector<std::string>& inputs);
+
+// Lines of a table whose first row is the heading, each column as wide as its widest cell
+// and the last one left ragged.
+std::vector<std::string> FormatTable(const std::vector<std::vector<std::string>>& rows);
+
+// "horizontal, 16 high" or "vertical, 20 wide".
+std::string LayoutWords(const MapGroup& group);
 
 }  // namespace tessary

@@ -157,7 +157,8 @@
         }
         var sheets = map.usedTilesets();
         if (sheets.length > 1) {
-            var names = sheets.map(function (tileset) { return tileset.name; });
+            // usedTilesets() comes in no fixed order; sorted, the message is the same every time.
+            var names = sheets.map(function (tileset) { return tileset.name; }).sort();
             return "the map uses " + sheets.length + " tilesets (" + names.join(", ") +
                    "); FMF cells all come from one chip sheet";
         }

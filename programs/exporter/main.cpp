@@ -89,6 +89,10 @@ int ExportLevel(const Console& console, const MapGroupTable& table,
     if (!level.unpacks()) {
         console.error("level %d will not unpack: %s.", static_cast<int>(choice.level),
                       WhyLevelWillNotUnpack(unpacked, group.offset).c_str());
+        const std::string hint = SettingsHint(table, romPath);
+        if (!hint.empty()) {
+            console.error("%s", hint.c_str());
+        }
         return kFailure;
     }
     console.print("Current file position: %08llX\n",

@@ -62,7 +62,7 @@ bool ReportSettings(const Console& console, const MapGroupTable& table) {
         return false;
     }
     if (table.file == SettingsFile::Missing) {
-        console.print("Settings: %s was not found; every level has its default values.\n",
+        console.print("Settings: %s was not found; every level has its default values.\n\n",
                       table.path.c_str());
         return false;
     }

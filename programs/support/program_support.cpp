@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "settings/settings_check.h"
 #include "version.h"
 
 namespace tessary {
@@ -89,8 +90,30 @@ MapGroupTable LoadSettings(const Console& console) {
     if (table.file == SettingsFile::NoPath) {
         console.error("the program's own folder could not be found, so %s was not read.",
                       kSettingsFileName);
+    } else if (table.file == SettingsFile::Missing) {
+        console.error(
+            "warning: %s was not found, so every level has its default values "
+            "(named \"?\", at offset 0, 16 cells high).",
+            table.path.c_str());
     }
     return table;
+}
+
+std::string SettingsHint(const MapGroupTable& table, const std::string& romPath) {
+    if (table.file != SettingsFile::Found) {
+        return "";
+    }
+    const InputFile file = ReadInputFile(table.path);
+    const std::vector<SettingsProblem> problems =
+        CheckSettingsText(std::string(file.bytes.begin(), file.bytes.end()));
+    if (problems.empty()) {
+        return "";
+    }
+    return FormatText(
+        "warning: %s has %zu %s, the first on line %d: %s Run tessary --check %s "
+        "to see them all.",
+        table.path.c_str(), problems.size(), problems.size() == 1 ? "problem" : "problems",
+        problems.front().line, problems.front().message.c_str(), romPath.c_str());
 }
 
 int32_t ParseLevelNumber(const char* text) {

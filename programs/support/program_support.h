@@ -45,6 +45,10 @@ std::string FormatText(const char* format, ...) TESSARY_PRINTF(1, 2);
 // Loads the level table, and says on standard error when there was no folder to look in.
 MapGroupTable LoadSettings(const Console& console);
 
+// A warning line when the settings file has problems, which are the usual reason a level
+// will not unpack; empty when it has none.
+std::string SettingsHint(const MapGroupTable& table, const std::string& romPath);
+
 // atoi's reading of a level argument (blanks, a sign, then digits up to the first other
 // character; no digits gives 0), saturated to the 32-bit range rather than overflowing.
 int32_t ParseLevelNumber(const char* text);

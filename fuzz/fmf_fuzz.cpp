@@ -1,6 +1,7 @@
 // Arbitrary sizes, flags and heights on arbitrary cells: both conversions stay inside
 // buffers of exactly the sizes they are promised, export then import loses nothing but
-// bits 12-13 of the converted cells, and the whole-file conversions agree with them.
+// bits 12-13 of the converted cells, the whole-file conversions agree with them, and the
+// exporter's files pass the packer's checks.
 
 #include <algorithm>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "format/fmf.h"
+#include "format/fmf_check.h"
 #include "fuzz_support.h"
 
 using namespace tessary;
@@ -64,5 +66,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Check(std::equal(fmf.begin() + kFmfHeaderSize, fmf.end(), file.bytes.begin() + kFmfHeaderSize));
     Check(map.status == FmfStatus::Converted && map.bytes.size() == n);
     Check(std::equal(map.bytes.begin(), map.bytes.end(), back.begin()));
+    // What the exporter writes is a map of its level, whatever the cells; and any bytes at
+    // all can be checked.
+    Check(CheckFmfFile(file.bytes.data(), file.bytes.size(), vertical, height).empty());
+    CheckFmfFile(game.data(), game.size(), vertical, height);
     return 0;
 }

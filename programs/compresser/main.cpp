@@ -232,6 +232,7 @@ int main(int argc, char** argv) {
     if (!options.error.empty()) {
         console.print("%s\n%s\n", options.error.c_str(),
                       Usage(program, " [--optimal] [--limit N]").c_str());
+        console.error("tessary_pack --help lists every option.");
         return kFailure;
     }
     if (!options.all.empty()) {

@@ -171,16 +171,6 @@ bool ReportFmfChecks(const Console& console, const std::vector<uint8_t>& fmf, co
     return !refuse || problems.empty();
 }
 
-bool ReadRomImage(const Console& console, const std::string& path, InputFile& rom) {
-    rom = ReadInputFile(path);
-    if (rom.status == InputStatus::Read) {
-        return true;
-    }
-    console.print("Failed to open the ROM file.\n");
-    console.error("cannot read the ROM image %s: %s.", path.c_str(), WhyNotRead(rom).c_str());
-    return false;
-}
-
 int WriteRomOutputs(const Console& console, const PackOptions& options,
                     const std::vector<uint8_t>& rom, const std::vector<Placement>& placements,
                     std::vector<StagedFile> alsoWrite, const std::vector<std::string>& inputs) {

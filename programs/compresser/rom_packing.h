@@ -18,9 +18,6 @@ namespace tessary {
 bool ReportFmfChecks(const Console& console, const std::vector<uint8_t>& fmf, const MapGroup& group,
                      bool refuse);
 
-// Reads the ROM image named by --rom, printing why when it cannot.
-bool ReadRomImage(const Console& console, const std::string& path, InputFile& rom);
-
 // Builds the new image from `placements`, checks it and the patch, then writes --into,
 // --patch and `alsoWrite` whole, or none of them. Prints what was written; returns the exit
 // status.

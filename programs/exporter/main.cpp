@@ -75,11 +75,8 @@ int ExportLevel(const Console& console, const MapGroupTable& table,
     const std::string& romPath = args[0];
     const std::string& fmfPath = args[1];
     const std::string& headerPath = args[2];
-    const InputFile rom = ReadInputFile(romPath);
-    if (rom.status != InputStatus::Read) {
-        console.print("Failed to open the ROM file. \n");
-        console.error("cannot read the ROM image %s: %s.", romPath.c_str(),
-                      WhyNotRead(rom).c_str());
+    InputFile rom;
+    if (!ReadRomImage(console, romPath, rom)) {
         return kFailure;
     }
     console.print("Expanding compressed map data ... \n");

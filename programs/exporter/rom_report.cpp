@@ -42,16 +42,6 @@ void PrintTable(const Console& console, const std::vector<Row>& rows) {
     }
 }
 
-bool ReadRom(const Console& console, const std::string& path, InputFile& rom) {
-    rom = ReadInputFile(path);
-    if (rom.status == InputStatus::Read) {
-        return true;
-    }
-    console.print("Failed to open the ROM file. \n");
-    console.error("cannot read the ROM image %s: %s.", path.c_str(), WhyNotRead(rom).c_str());
-    return false;
-}
-
 // Where the settings came from, and what is wrong in them; true when nothing is.
 bool ReportSettings(const Console& console, const MapGroupTable& table) {
     if (table.file == SettingsFile::NoPath) {
@@ -114,7 +104,7 @@ std::string WriteLevelFiles(const RomLevel& level, const std::string& folder,
 int CheckRom(const Console& console, const MapGroupTable& table, const std::string& romPath) {
     const bool settingsGood = ReportSettings(console, table);
     InputFile rom;
-    if (!ReadRom(console, romPath, rom)) {
+    if (!ReadRomImage(console, romPath, rom)) {
         return kFailure;
     }
     std::vector<Row> rows{Heading()};
@@ -134,7 +124,7 @@ int CheckRom(const Console& console, const MapGroupTable& table, const std::stri
 int ExportAll(const Console& console, const MapGroupTable& table, const std::string& romPath,
               const std::string& folder) {
     InputFile rom;
-    if (!ReadRom(console, romPath, rom)) {
+    if (!ReadRomImage(console, romPath, rom)) {
         return kFailure;
     }
     std::error_code error;

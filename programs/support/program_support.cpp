@@ -253,6 +253,16 @@ void ReportOutputFailure(const Console& console, const std::string& path, Output
     }
 }
 
+bool ReadRomImage(const Console& console, const std::string& path, InputFile& rom) {
+    rom = ReadInputFile(path);
+    if (rom.status == InputStatus::Read) {
+        return true;
+    }
+    console.print("Failed to open the ROM file. \n");
+    console.error("cannot read the ROM image %s: %s.", path.c_str(), WhyNotRead(rom).c_str());
+    return false;
+}
+
 bool LandsOnInput(const std::string& path, const std::vector<std::string>& inputs) {
     for (const std::string& input : inputs) {
         if (!input.empty() && SameFile(path, input)) {

@@ -82,6 +82,9 @@ constexpr uint64_t kMaxInputSize = INT32_MAX;
 
 InputFile ReadInputFile(const std::string& path);
 
+// Reads a ROM image whole; when it cannot, prints the failure line and the reason.
+bool ReadRomImage(const Console& console, const std::string& path, InputFile& rom);
+
 // Why an input was not read, in words, for an error line.
 std::string WhyNotRead(const InputFile& file);
 // The system's words for an errno value.

@@ -71,6 +71,9 @@ void PlanLevel(const Console& console, LevelPlan& plan, const std::string& folde
         plan.result = "skipped: does not unpack in the ROM image";
         return;
     }
+    if (level.group.height < 1) {
+        return Refuse(plan, "height setting below 1");
+    }
     inputs.push_back(fmfPath);
     inputs.push_back(headerPath);
     const InputFile fmf = ReadInputFile(fmfPath);

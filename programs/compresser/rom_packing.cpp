@@ -71,8 +71,12 @@ void PlanLevel(const Console& console, LevelPlan& plan, const std::string& folde
         plan.result = "skipped: does not unpack in the ROM image";
         return;
     }
-    if (level.group.height < 1) {
-        return Refuse(plan, "height setting below 1");
+    if (level.group.height < 1) {  // tessary --all wrote no files for it
+        if (fs::exists(fmfPath)) {
+            return Refuse(plan, "height setting below 1");
+        }
+        plan.result = "skipped: height setting below 1";
+        return;
     }
     inputs.push_back(fmfPath);
     inputs.push_back(headerPath);

@@ -5,6 +5,7 @@
 #include "decoder/stream_decoder.h"
 #include "encoder/optimal_encoder.h"
 #include "encoder/stream_encoder.h"
+#include "format/stream_format.h"
 
 namespace tessary {
 
@@ -38,6 +39,14 @@ size_t EncodeStream(std::vector<uint8_t>& out, const uint8_t* cells, size_t coun
         return OptimalEncoder(out, cells, length, header).encode();
     }
     return StreamEncoder(out, cells, length, header).encode();
+}
+
+size_t AllLiteralLevelSize(size_t count) {
+    const size_t whole = count / kMaxLiterals;
+    const int rest = static_cast<int>(count % kMaxLiterals);
+    const size_t nibbles =
+        whole * LiteralNibbles(kMaxLiterals) + (rest != 0 ? LiteralNibbles(rest) : 0) + kEndNibbles;
+    return kMapHeaderSize + (nibbles + 1) / 2;
 }
 
 PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t count,

@@ -41,6 +41,10 @@ struct PackedLevel {
     size_t greedySize = 0;  // the greedy packing's size when it went over the limit, else 0
 };
 
+// The size of a packed level, header included, whose stream writes every one of `count`
+// bytes as a literal: no packing of such a map can be larger, so a larger file cannot be one.
+size_t AllLiteralLevelSize(size_t count);
+
 // Packs `count` bytes of cells in the game's order behind the header.
 PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
                       const PackRequest& request);

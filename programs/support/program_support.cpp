@@ -10,6 +10,7 @@
 #include <system_error>
 
 #include "settings/settings_check.h"
+#include "staged_file.h"
 #include "version.h"
 
 namespace tessary {
@@ -304,24 +305,16 @@ OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<Byte
     if (LandsOnInput(path, inputs)) {
         return OutputStatus::LandsOnInput;
     }
-    int ignored = 0;
-    int& error = systemError != nullptr ? *systemError : ignored;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = errno;
-        return OutputStatus::Failed;
-    }
-    bool written = true;
+    std::vector<uint8_t> bytes;
     for (const ByteSpan& part : parts) {
-        written =
-            written && (part.size == 0 || std::fwrite(part.data, 1, part.size, file) == part.size);
+        bytes.insert(bytes.end(), part.data, part.data + part.size);
     }
-    error = written ? 0 : errno;
-    const bool closed = std::fclose(file) == 0;
-    if (written && !closed) {
-        error = errno;
+    StagedFile file(path, std::move(bytes));
+    const bool written = file.commit();
+    if (systemError != nullptr) {
+        *systemError = file.systemError();
     }
-    return written && closed ? OutputStatus::Written : OutputStatus::Failed;
+    return written ? OutputStatus::Written : OutputStatus::Failed;
 }
 
 bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes) {

@@ -101,8 +101,8 @@ enum class OutputStatus : uint8_t {
     Failed,        // not created, or not every byte written
 };
 
-// Creates or truncates `path` and writes the parts one after another, unless it is one of
-// `inputs` (empty names skipped).
+// Writes the parts one after another as the whole new content of `path`, or leaves it as it
+// was (see StagedFile), unless it is one of `inputs` (empty names skipped).
 // `systemError`, when given, receives errno of a failure.
 OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<ByteSpan> parts,
                              const std::vector<std::string>& inputs, int* systemError = nullptr);

@@ -10,7 +10,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#include <process.h>
 #else
 #include <unistd.h>
 #endif
@@ -32,9 +31,6 @@ int SyncAndClose(int fd) {
     const int synced = _commit(fd);
     return _close(fd) == 0 ? synced : -1;
 }
-int ProcessId() {
-    return _getpid();
-}
 #else
 int OpenNew(const std::string& path) {
     return open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
@@ -45,9 +41,6 @@ ssize_t WriteSome(int fd, const uint8_t* data, size_t size) {
 int SyncAndClose(int fd) {
     const int synced = fsync(fd);
     return close(fd) == 0 ? synced : -1;
-}
-int ProcessId() {
-    return getpid();
 }
 #endif
 
@@ -115,25 +108,18 @@ void StagedFile::stage() {
     if (fs::is_symlink(fs::symlink_status(path_, error))) {
         path_ = fs::canonical(path_, error).string();  // replace what the link points to
     }
-    static int serial = 0;
-    for (int attempt = 0; attempt < 100 && temporary_.empty(); ++attempt) {
-        const std::string name =
-            path_ + "." + std::to_string(ProcessId()) + "-" + std::to_string(++serial) + ".tmp";
-        const int fd = OpenNew(name);
-        if (fd < 0 && errno == EEXIST) {
-            continue;
-        }
-        if (fd < 0) {
-            systemError_ = errno;
-            return;
-        }
-        temporary_ = name;
-        systemError_ = WriteAll(fd, bytes_);
-    }
-    if (temporary_.empty()) {
-        systemError_ = EEXIST;
+    // One name per target: a run stopped before its rename leaves a file that the next run
+    // over the same target removes. It is unlinked first, so a link of that name is never
+    // followed.
+    const std::string name = path_ + ".tessary-partial";
+    fs::remove(name, error);
+    const int fd = OpenNew(name);
+    if (fd < 0) {
+        systemError_ = errno;
         return;
     }
+    temporary_ = name;
+    systemError_ = WriteAll(fd, bytes_);
     if (systemError_ == 0 && !Holds(temporary_, bytes_)) {
         systemError_ = EIO;
     }

@@ -1,8 +1,9 @@
 #pragma once
-// Outputs written whole or not at all: the bytes go to a temporary file beside the target,
-// are flushed to disk and read back, and only then is the temporary file renamed over the
-// target. A target that is not a regular file (a device such as /dev/null) is written
-// directly, since renaming over it would replace the device.
+// Outputs written whole or not at all: the bytes go to a temporary file beside the target
+// (its name with ".tessary-partial" added), are flushed to disk and read back, and only then
+// is the temporary file renamed over the target, which keeps its permissions. A target that is not
+// a regular file (a device such as /dev/null) is written directly, since renaming over it would
+// replace the device.
 
 #include <cstdint>
 #include <string>

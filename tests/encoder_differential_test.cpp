@@ -60,6 +60,9 @@ TEST(EncoderDifferentialTest, LongRuns) {
 TEST(EncoderDifferentialTest, HeaderBytesAndWords) {
     CheckMany(kHeaderTokens, 9000, 2000);
 }
+TEST(EncoderDifferentialTest, HistoryWorstCases) {
+    CheckMany(kHistoryWorstCase, 11000, 1000);
+}
 
 TEST(EncoderDifferentialTest, EverySizeUpToSixtyFour) {
     for (int size = 0; size <= 64; ++size) {
@@ -78,10 +81,11 @@ TEST(EncoderDifferentialTest, LargeInputs) {
         size_t size;
     };
     const Case cases[] = {
-        {kMapCells, 65535},      {kHeaderTokens, 65536},  {kLongRuns, 65537},
-        {kMapCells, 70000},      {kSmallAlphabet, 70000}, {kRandomBytes, 70000},
-        {kFarRepeats, 100000},   {kFarRepeats, 140000},   {kMapCells, 100000},
-        {kHeaderTokens, 100000},
+        {kMapCells, 65535},         {kHeaderTokens, 65536},     {kLongRuns, 65537},
+        {kMapCells, 70000},         {kSmallAlphabet, 70000},    {kRandomBytes, 70000},
+        {kFarRepeats, 100000},      {kFarRepeats, 140000},      {kMapCells, 100000},
+        {kHeaderTokens, 100000},    {kHistoryWorstCase, 65536}, {kHistoryWorstCase, 65536},
+        {kHistoryWorstCase, 65536}, {kHistoryWorstCase, 70000},
     };
     unsigned seed = 30000;
     for (const Case& c : cases) {

@@ -218,6 +218,37 @@ static Bytes FarRepeats(Random& random, size_t size) {
     return bytes;
 }
 
+// Terminators count up through the bytes from `first` on, so 256 - `first` tokens pass
+// before one comes back: more than a ring holds.
+static uint8_t Terminator(size_t token, int first) {
+    return static_cast<uint8_t>(first + static_cast<int>(token % static_cast<size_t>(256 - first)));
+}
+
+Bytes SharedPrefixes(size_t size, int prefix) {
+    Bytes bytes;
+    for (size_t token = 0; bytes.size() < size; ++token) {
+        bytes.push_back(0x01);
+        for (int i = 0; i < prefix; ++i) {
+            bytes.push_back(static_cast<uint8_t>(0x02 + i));
+        }
+        bytes.push_back(Terminator(token, 0x20));
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+Bytes PeriodicStretches(size_t size, int period, int length) {
+    Bytes bytes;
+    for (size_t stretch = 0; bytes.size() < size; ++stretch) {
+        for (int i = 0; i < length; ++i) {
+            bytes.push_back(static_cast<uint8_t>(0x01 + i % period));
+        }
+        bytes.push_back(Terminator(stretch, 0x20));
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
 Bytes Generate(Kind kind, Random& random, size_t size, MapHeader& header) {
     if (kind == kHeaderTokens) {
         header = RandomHeader(random);
@@ -237,8 +268,13 @@ Bytes Generate(Kind kind, Random& random, size_t size, MapHeader& header) {
         case kLongRuns:
             input = LongRuns(random, size);
             break;
-        default:
+        case kFarRepeats:
             input = FarRepeats(random, size);
+            break;
+        default:
+            input = Chance(random, 50)
+                        ? SharedPrefixes(size, Uniform(random, 0, 16))
+                        : PeriodicStretches(size, Uniform(random, 1, 6), Uniform(random, 2, 40));
             break;
     }
     header = HeaderFor(random, input);

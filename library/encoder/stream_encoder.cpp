@@ -58,6 +58,9 @@ size_t StreamEncoder::encode() {
         } else {
             literals_.add(input_[position]);
         }
+        if (position + consumed < count_) {
+            history_.prefetch(position + consumed);
+        }
         // A position enters the history only after its own command is chosen, so a lookup
         // never finds the position itself.
         for (int32_t end = position + consumed; position < end; ++position) {

@@ -4,6 +4,7 @@
 // and nothing is reported as packed until what was written has been read back.
 
 #include <cinttypes>
+#include <filesystem>
 #include <string>
 
 #include "format/fmf.h"
@@ -42,6 +43,8 @@ void PrintHelp(const Console& console, const std::string& program) {
         "                a greedy packing over N is packed again optimally\n"
         "  --strict      refuse an FMF file that is not a map of this level (by default a\n"
         "                warning)\n"
+        "  --force       replace an output file even if it is too large to be a packed level\n"
+        "                of this map (a ROM image given as the output by mistake is refused)\n"
         "  --rom ROM     the ROM image the level comes from: the packed level must fit the\n"
         "                room its original takes there (its slot), unless --limit says more\n"
         "  --into FILE   write a copy of ROM with the packed level in its slot (needs --rom)\n"
@@ -66,6 +69,24 @@ void ReportLimit(const Console& console, const PackedLevel& packed, int64_t limi
         console.error("writing the %s packing, %zu bytes, within the limit of %" PRId64 ".",
                       PackingName(packed.packing), packed.bytes.size(), limit);
     }
+}
+
+// A file larger than any packing of the map cannot be an earlier packed level of it: most
+// likely it is the ROM image, named as the output by mistake.
+bool MayReplace(const Console& console, const std::string& path, size_t cellBytes) {
+    std::error_code error;
+    const uintmax_t size = std::filesystem::file_size(path, error);
+    const size_t largest = AllLiteralLevelSize(cellBytes);
+    if (error || !std::filesystem::is_regular_file(path) || size <= largest) {
+        return true;
+    }
+    console.print("Failed to save the output file.\n");
+    console.error(
+        "%s is %ju bytes, more than any packed level of this map can be (%zu bytes): "
+        "it is not a packed level of it. It was left as it is; --force replaces it "
+        "anyway.",
+        path.c_str(), size, largest);
+    return false;
 }
 
 // The level in the ROM image given with --rom, whose slot bounds the packed level.
@@ -174,6 +195,9 @@ int PackOne(const Console& console, const PackOptions& options, const MapGroupTa
         return kFailure;
     }
 
+    if (!options.force && !MayReplace(console, outputPath, cells.bytes.size())) {
+        return kFailure;
+    }
     const std::vector<std::string> inputs = {fmfPath, headerPath, table.path, options.rom};
     if (options.writesRom()) {
         if (LandsOnInput(outputPath, inputs)) {

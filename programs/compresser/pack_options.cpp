@@ -67,6 +67,7 @@ PackOptions ParsePackOptions(int argc, const char* const* argv) {
                                                {"--version", false},
                                                {"--help", false},
                                                {"--strict", false},
+                                               {"--force", false},
                                                {"--rom", true},
                                                {"--into", true},
                                                {"--patch", true},
@@ -85,6 +86,7 @@ PackOptions ParsePackOptions(int argc, const char* const* argv) {
     options.version = line.has("--version");
     options.help = line.has("--help");
     options.strict = line.has("--strict");
+    options.force = line.has("--force");
     options.rom = line.value("--rom");
     options.into = line.value("--into");
     options.patch = line.value("--patch");

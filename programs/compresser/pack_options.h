@@ -13,6 +13,7 @@ struct PackOptions {
     bool version = false;
     bool help = false;
     bool strict = false;  // a file failing the FMF checks is refused, not just warned about
+    bool force = false;   // replace an output too large to be a packing of this map
     std::string rom;      // --rom: the ROM image the level goes back into
     std::string into;     // --into: the new ROM image
     std::string patch;    // --patch: the patch from --rom to the new image
@@ -24,7 +25,8 @@ struct PackOptions {
     bool writesRom() const { return !rom.empty() || !all.empty(); }
 };
 
-// Reads --optimal, --limit N (decimal or 0x hexadecimal), --strict, --rom, --into, --patch,
+// Reads --optimal, --limit N (decimal or 0x hexadecimal), --strict, --force, --rom, --into,
+// --patch,
 // --all, --help, --version and "--", which ends the options, and checks that the options
 // given make one of the packer's command forms.
 PackOptions ParsePackOptions(int argc, const char* const* argv);

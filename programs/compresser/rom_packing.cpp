@@ -217,14 +217,12 @@ int WriteRomOutputs(const Console& console, const PackOptions& options,
         }
         why = Stage(files, options.patch, patch.bytes, inputs);
     }
-    const StagedFile* failed = why.empty() ? CommitAll(files) : nullptr;
-    if (!why.empty() || failed != nullptr) {
+    if (const StagedFile* failed = why.empty() ? CommitAll(files) : nullptr) {
+        why = "cannot write " + failed->path() + ": " + SystemReason(failed->systemError());
+    }
+    if (!why.empty()) {
         console.print("Failed to save the output file.\n");
-        console.error("%s; nothing was written.", why.empty()
-                                                      ? ("cannot write " + failed->path() + ": " +
-                                                         SystemReason(failed->systemError()))
-                                                            .c_str()
-                                                      : why.c_str());
+        console.error("%s; nothing was written.", why.c_str());
         return kFailure;
     }
     if (!options.into.empty()) {

@@ -32,6 +32,25 @@ std::vector<std::string> SplitWords(const std::string& text) {
     return words;
 }
 
+// The console's "\r\n" of a Windows program as "\n".
+std::string WithoutCarriageReturns(const std::string& text) {
+    std::string result;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at)) {
+        text.replace(at, from.size(), to);
+        at += to.size();
+    }
+    return text;
+}
+
 const char* Setting(const char* variable, const char* defaultValue) {
     const char* value = std::getenv(variable);
     return value != nullptr && *value != '\0' ? value : defaultValue;
@@ -133,15 +152,16 @@ FileStates Sandbox::snapshot() const {
 }
 
 ProgramResult Sandbox::run(const char* programVariable, const char* defaultProgram,
-                           const std::vector<std::string>& args) const {
+                           const std::vector<std::string>& args,
+                           const char* launcherVariable) const {
     const char* program = Setting(programVariable, defaultProgram);
     fs::path copy = fs::path(programFolder()) / fs::path(program).filename();
     if (!fs::exists(copy)) {
         fs::copy_file(program, copy);
     }
 
-    std::vector<std::string> command = SplitWords(
-        std::getenv("TESSARY_LAUNCHER") != nullptr ? std::getenv("TESSARY_LAUNCHER") : "");
+    std::vector<std::string> command =
+        SplitWords(launcherVariable != nullptr ? Setting(launcherVariable, "") : "");
     command.push_back(copy.string());
     command.insert(command.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -174,6 +194,16 @@ ProgramResult Sandbox::run(const char* programVariable, const char* defaultProgr
     result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     result.out = ReadAll(outPath);
     result.err = ReadAll(errPath);
+    if (copy.extension() == ".exe") {
+        // The program under Wine names itself by its Windows path, which stands for the path
+        // the suite knows it by.
+        std::string windowsPath = "Z:" + copy.string();
+        std::replace(windowsPath.begin(), windowsPath.end(), '/', '\\');
+        const std::string path = fs::path(copy).replace_extension().string();
+        for (std::string* text : {&result.out, &result.err}) {
+            *text = Replaced(WithoutCarriageReturns(*text), windowsPath, path);
+        }
+    }
     return result;
 }
 

@@ -52,9 +52,12 @@ class Sandbox {
     // The program folder's and the working folder's files, as "bin/..." and "work/...".
     FileStates snapshot() const;
 
-    // `programVariable` names the environment variable that may override the program's path.
+    // `programVariable` names the environment variable that may override the program's path;
+    // `launcherVariable` the one that holds the launcher, none when it is null. A Windows
+    // program's (.exe) line ends come back as "\n".
     ProgramResult run(const char* programVariable, const char* defaultProgram,
-                      const std::vector<std::string>& args) const;
+                      const std::vector<std::string>& args,
+                      const char* launcherVariable = "TESSARY_LAUNCHER") const;
 
   private:
     std::string root_;

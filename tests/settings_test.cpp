@@ -46,7 +46,9 @@ INSTANTIATE_TEST_SUITE_P(
         StringCase{"SemicolonLineIsComment", "[S]\n ;k=a\nk=b\n", "S", "k", "b"},
         StringCase{"HashIsNotComment", "[S]\n#k=a\n", "S", "#k", "a"},
         StringCase{"TextAfterValueKept", "[S]\nk=a ; note\n", "S", "k", "a ; note"},
-        StringCase{"LineWithoutEqualsIgnored", "[S]\nk\nk=b\n", "S", "k", "b"},
+        StringCase{"LineWithoutEqualsHidesLaterValues", "[S]\nk\nk=b\n", "S", "k", "?"},
+        StringCase{"HeaderRunsToLastBracket", "[S]]\nk=a\n[S] ; ]\nk=b\n", "S", "k", "?"},
+        StringCase{"BracketWithoutCloseIsNoHeader", "[S]\n[T\nk=a\n", "S", "k", "a"},
         StringCase{"FirstKeyWins", "[S]\nk=a\nk=b\n", "S", "k", "a"},
         StringCase{"FirstSectionCopyOnly", "[S]\nj=a\n[T]\n[S]\nk=b\n", "S", "k", "?"},
         StringCase{"OtherSectionNotSearched", "[T]\nk=a\n[S]\nj=b\n", "S", "k", "?"},
@@ -197,11 +199,16 @@ TEST(LoadMapGroups, LooksBesideTheProgram) {
 }
 
 TEST(PathBesideProgram, NamesAFileInTheTestProgramsFolder) {
+#ifdef _WIN32
+    const std::string separator = "\\", program = "library_tests.exe";
+#else
+    const std::string separator = "/", program = "library_tests";
+#endif
     const std::string path = PathBesideProgram("tessary.ini");
     ASSERT_FALSE(path.empty());
-    EXPECT_EQ(path.substr(path.size() - 12), "/tessary.ini");
+    EXPECT_EQ(path.substr(path.size() - 12), separator + "tessary.ini");
     const std::string folder = path.substr(0, path.size() - 11);
-    EXPECT_TRUE(std::filesystem::exists(folder + "library_tests"));
+    EXPECT_TRUE(std::filesystem::exists(folder + program));
 }
 
 }  // namespace

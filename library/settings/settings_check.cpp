@@ -113,11 +113,10 @@ IniLine SplitLine(int number, const std::string& text) {
     IniLine line;
     line.number = number;
     line.text = text;
-    if (text[0] == '[') {
+    const size_t close = text.rfind(']');
+    if (text[0] == '[' && close != std::string::npos && close > 0) {
         line.isHeader = true;
-        const size_t close = text.find(']');
-        line.name =
-            Trim(text.substr(1, close == std::string::npos ? std::string::npos : close - 1));
+        line.name = Trim(text.substr(1, close - 1));
         return line;
     }
     const size_t equals = text.find('=');
@@ -289,8 +288,8 @@ class Checker {
                 const KnownSection* section = FindSection(line.name);
                 inGroups = !groupsSeen && section != nullptr && section->id == Section::Groups;
                 groupsSeen = groupsSeen || inGroups;
-            } else if (inGroups && line.hasEquals && Lower(line.name) == "count") {
-                countSet_ = !line.value.empty();
+            } else if (inGroups && Lower(line.name) == "count") {
+                countSet_ = line.hasEquals && !line.value.empty();
                 rawCount_ = countSet_ ? ReadNumber(line.value).value : kDefaultCount;
                 break;
             }
@@ -308,6 +307,8 @@ class Checker {
     void checkKeyLine(const KnownSection& section, const IniLine& line,
                       std::map<std::string, int>& seenKeys) {
         if (!line.hasEquals) {
+            // It hides later lines of its key all the same.
+            seenKeys.emplace(Lower(line.name), line.number);
             const size_t colon = line.text.find(':');
             std::string hint = colon == std::string::npos
                                    ? "; a setting is written as key = value."

@@ -168,17 +168,18 @@ bool ProfileReader::lookup(const char* section, const char* key, std::string& va
         if (lineBegin == lineEnd || *lineBegin == ';') {
             continue;
         }
-        if (*lineBegin == '[') {
+        // A section's name runs to the line's last ']'; without one the line is a key.
+        const char* nameEnd = lineEnd;
+        while (*lineBegin == '[' && nameEnd > lineBegin && nameEnd[-1] != ']') {
+            --nameEnd;
+        }
+        if (*lineBegin == '[' && nameEnd > lineBegin + 1) {
             // Only the first copy of a repeated section is searched.
             if (inSection) {
                 return false;
             }
             const char* nameBegin = lineBegin + 1;
-            const char* nameEnd = static_cast<const char*>(
-                std::memchr(nameBegin, ']', static_cast<size_t>(lineEnd - nameBegin)));
-            if (nameEnd == nullptr) {
-                nameEnd = lineEnd;
-            }
+            --nameEnd;
             Trim(nameBegin, nameEnd);
             inSection = !sectionSeen &&
                         SameName(nameBegin, static_cast<size_t>(nameEnd - nameBegin), section);
@@ -188,16 +189,18 @@ bool ProfileReader::lookup(const char* section, const char* key, std::string& va
         if (!inSection) {
             continue;
         }
+        // A line without '=' is a key without a value: it reads as absent, and hides any
+        // later line of that key.
         const char* equals = static_cast<const char*>(
             std::memchr(lineBegin, '=', static_cast<size_t>(lineEnd - lineBegin)));
-        if (equals == nullptr) {
-            continue;
-        }
         const char* keyBegin = lineBegin;
-        const char* keyEnd = equals;
+        const char* keyEnd = equals != nullptr ? equals : lineEnd;
         Trim(keyBegin, keyEnd);
         if (!SameName(keyBegin, static_cast<size_t>(keyEnd - keyBegin), key)) {
             continue;
+        }
+        if (equals == nullptr) {
+            return false;
         }
         const char* valueBegin = equals + 1;
         const char* valueEnd = lineEnd;

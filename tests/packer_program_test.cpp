@@ -526,6 +526,9 @@ std::vector<Row> Rows() {
 
 TEST(PackerProgram, EachRunPrintsItsLinesAndWritesOnlyItsFiles) {
     for (const Row& row : Rows()) {
+        if (LinuxOnlyRow(row.args)) {
+            continue;
+        }
         Sandbox box;
         if (row.settings != kNoSettings) {
             box.writeSettings(row.settings);

@@ -207,6 +207,17 @@ ProgramResult Sandbox::run(const char* programVariable, const char* defaultProgr
     return result;
 }
 
+bool LinuxOnlyRow(const std::vector<std::string>& args) {
+    const std::string exporter = Setting("TESSARY_EXE", TESSARY_DEFAULT_EXE);
+    const bool windows = fs::path(exporter).extension() == ".exe";
+    for (const std::string& arg : args) {
+        if (windows && arg.rfind("/dev/", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args) {
     return box.run("TESSARY_EXE", TESSARY_DEFAULT_EXE, args);
 }

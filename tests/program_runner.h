@@ -64,6 +64,11 @@ class Sandbox {
     std::string programFolder_;
 };
 
+// True for a table row that only a Linux build can pass: it names a Linux device (/dev/full,
+// /dev/null), which Windows does not have, so it is left out when the programs under test
+// are Windows ones.
+bool LinuxOnlyRow(const std::vector<std::string>& args);
+
 ProgramResult RunExporter(const Sandbox& box, const std::vector<std::string>& args);
 ProgramResult RunPacker(const Sandbox& box, const std::vector<std::string>& args);
 

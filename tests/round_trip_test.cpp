@@ -167,6 +167,9 @@ TEST_F(RoundTrip, RefusalsWriteNothing) {
         {"no folder", [] {}, {"--into", "nowhere/new.rom"}, failed, "new.rom: No such file"},
     };
     for (const Case& c : cases) {
+        if (LinuxOnlyRow(c.args)) {
+            continue;
+        }
         SetUp();
         c.damage();
         std::vector<std::string> args = {"--all", "levels", "--rom", "demo.rom"};

@@ -39,6 +39,9 @@ NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
     parents_.reserve(size);
     groups_.reserve(size);
     places_.assign(size, Place{});
+    while (childBits_ < 4 || (size_t{1} << childBits_) < 2 * size) {
+        ++childBits_;
+    }
     findPairs(input, count);
     for (int32_t length = kMinMatchLength + 1; length <= kMaxMatchLength && length <= count;
          ++length) {
@@ -49,6 +52,8 @@ NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
     parents_ = std::vector<Group>();
     groups_ = std::vector<Group>();
     places_ = std::vector<Place>();
+    children_ = std::vector<ChildSlot>();
+    childSlots_ = std::vector<uint32_t>();
 }
 
 // The nearest start a copy may use is the previous start of the same string unless that one
@@ -140,34 +145,85 @@ void NearestMatches::findPairs(const uint8_t* input, int32_t count) {
     }
 }
 
-// Most recently used first, since neighbouring positions tend to repeat the same strings.
-inline int32_t NearestMatches::childOf(Group& parent, uint8_t byte) {
+// A parent's first children are searched in its list, most recently used first, since
+// neighbouring positions tend to repeat the same strings; beyond that many, in the table.
+constexpr uint16_t kListedChildren = 8;
+
+inline int32_t NearestMatches::childOf(int32_t parentId, uint8_t byte) {
+    Group& parent = parents_[static_cast<size_t>(parentId)];
     int32_t before = -1;
     int32_t id = parent.firstChild;
-    while (id >= 0 && groups_[static_cast<size_t>(id)].lastByte != byte) {
-        before = id;
-        id = groups_[static_cast<size_t>(id)].nextSibling;
-    }
-    if (id < 0) {
-        id = static_cast<int32_t>(groups_.size());
-        Group child;
-        child.nextSibling = parent.firstChild;
-        child.lastByte = byte;
-        groups_.push_back(child);
-        parent.firstChild = id;
-    } else if (before >= 0) {
+    for (int32_t walked = 0; id >= 0 && walked < kListedChildren; ++walked) {
         Group& child = groups_[static_cast<size_t>(id)];
-        groups_[static_cast<size_t>(before)].nextSibling = child.nextSibling;
-        child.nextSibling = parent.firstChild;
-        parent.firstChild = id;
+        if (child.lastByte == byte) {
+            if (before >= 0) {
+                groups_[static_cast<size_t>(before)].nextSibling = child.nextSibling;
+                child.nextSibling = parent.firstChild;
+                parent.firstChild = id;
+            }
+            return id;
+        }
+        before = id;
+        id = child.nextSibling;
+    }
+    if (parent.children > kListedChildren) {
+        const uint32_t mask = (uint32_t{1} << childBits_) - 1;
+        for (uint32_t slot = childSlot(parentId, byte); children_[slot].parent >= 0;
+             slot = (slot + 1) & mask) {
+            const ChildSlot& taken = children_[slot];
+            if (taken.parent == parentId &&
+                groups_[static_cast<size_t>(taken.id)].lastByte == byte) {
+                return taken.id;
+            }
+        }
+    }
+    id = static_cast<int32_t>(groups_.size());
+    Group child;
+    child.nextSibling = parent.firstChild;
+    child.lastByte = byte;
+    groups_.push_back(child);
+    parent.firstChild = id;
+    ++parent.children;
+    if (parent.children == kListedChildren + 1) {
+        for (int32_t listed = id; listed >= 0;
+             listed = groups_[static_cast<size_t>(listed)].nextSibling) {
+            listChild(parentId, listed);
+        }
+    } else if (parent.children > kListedChildren) {
+        listChild(parentId, id);
     }
     return id;
+}
+
+uint32_t NearestMatches::childSlot(int32_t parentId, uint8_t byte) const {
+    return (static_cast<uint32_t>(parentId) * 0x9E3779B1u ^ byte * 0x85EBCA77u) >>
+           (32 - childBits_);
+}
+
+// The table is made the first time it is needed: inputs whose strings have few
+// continuations never pay for it.
+void NearestMatches::listChild(int32_t parentId, int32_t id) {
+    if (children_.empty()) {
+        children_.assign(size_t{1} << childBits_, ChildSlot{});
+        childSlots_.reserve(size_t{1} << (childBits_ - 1));
+    }
+    const uint32_t mask = (uint32_t{1} << childBits_) - 1;
+    uint32_t slot = childSlot(parentId, groups_[static_cast<size_t>(id)].lastByte);
+    while (children_[slot].parent >= 0) {
+        slot = (slot + 1) & mask;
+    }
+    children_[slot] = {parentId, id};
+    childSlots_.push_back(slot);
 }
 
 // Turns each position's state for length - 1 into that for `length`, in place: a position
 // reads its own old state and only the new state of earlier positions.
 void NearestMatches::extend(const uint8_t* input, int32_t count, int32_t length) {
     groups_.clear();
+    for (uint32_t slot : childSlots_) {
+        children_[slot] = ChildSlot{};
+    }
+    childSlots_.clear();
     Place* const places = places_.data();
     for (int32_t p = 0; p + length <= count; ++p) {
         Place& place = places[p];
@@ -183,7 +239,7 @@ void NearestMatches::extend(const uint8_t* input, int32_t count, int32_t length)
         if (before >= 0 && input[before + length - 1] == byte) {
             join(places[before].id, before, p);
         } else {
-            const int32_t id = childOf(parents_[static_cast<size_t>(place.id)], byte);
+            const int32_t id = childOf(place.id, byte);
             join(id, groups_[static_cast<size_t>(id)].newest, p);
         }
         if (place.sourceBack != 0) {

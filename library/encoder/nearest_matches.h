@@ -56,6 +56,7 @@ class NearestMatches {
         int32_t firstChild = -1;   // classes one byte longer, in the next level
         int32_t nextSibling = -1;  // within the parent's children
         uint8_t lastByte = 0;
+        uint16_t children = 0;
     };
 
     // A position's state for the current length, updated in place from the one before.
@@ -70,7 +71,10 @@ class NearestMatches {
     void extend(const uint8_t* input, int32_t count, int32_t length);
     // Inline: each runs once per position and length.
     inline void join(int32_t id, int32_t previous, int32_t position);
-    inline int32_t childOf(Group& parent, uint8_t byte);
+    inline int32_t childOf(int32_t parent, uint8_t byte);
+    uint32_t childSlot(int32_t parent, uint8_t byte) const;
+    // Enters class `id` of the level, a child of `parent`, in the table.
+    void listChild(int32_t parent, int32_t id);
     inline void findSource(int32_t position, int32_t length);
 
     const uint8_t* input_;
@@ -79,6 +83,15 @@ class NearestMatches {
     std::vector<Group> parents_;
     std::vector<Group> groups_;
     std::vector<Place> places_;
+    // The children of a parent with many, by parent and last byte, open-addressed: a parent
+    // may have up to 256, too many to search one by one.
+    struct ChildSlot {
+        int32_t parent = -1;  // -1: free
+        int32_t id = 0;       // its last byte is the class's own
+    };
+    std::vector<ChildSlot> children_;
+    std::vector<uint32_t> childSlots_;  // the slots taken in this level, to free them again
+    uint32_t childBits_ = 0;
 };
 
 }  // namespace tessary

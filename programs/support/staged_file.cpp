@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "faults.h"
+
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -68,6 +70,7 @@ bool Holds(const std::string& path, const std::vector<uint8_t>& bytes) {
     const size_t got = std::fread(read.data(), 1, read.size(), file);
     std::fclose(file);
     read.resize(got);
+    PlantFault("staged-read-back", read);
     return read == bytes;
 }
 
@@ -119,7 +122,7 @@ void StagedFile::stage() {
         return;
     }
     temporary_ = name;
-    systemError_ = WriteAll(fd, bytes_);
+    systemError_ = WriteAll(fd, BytesToWrite(bytes_));
     if (systemError_ == 0 && !Holds(temporary_, bytes_)) {
         systemError_ = EIO;
     }

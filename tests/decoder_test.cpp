@@ -106,6 +106,14 @@ TEST_P(DecodeWorkedExample, UnpacksAndStopsRightAfterTheEndMarker) {
     const Bytes followed = Concat({c.stream, kAfter});
     EXPECT_FALSE(StreamDecodesTo(followed.data(), followed.size(), ExampleHeader(),
                                  c.unpacked.data(), c.unpacked.size()));
+    // Nor are other bytes of the same length what it unpacks to, whichever byte differs.
+    for (size_t i = 0; i < c.unpacked.size(); ++i) {
+        Bytes other = c.unpacked;
+        other[i] ^= 0x80;
+        EXPECT_FALSE(StreamDecodesTo(c.stream.data(), c.stream.size(), ExampleHeader(),
+                                     other.data(), other.size()))
+            << "byte " << i;
+    }
 }
 
 // Every proper prefix of a good stream fails as cut short, having read all of it and no
@@ -340,6 +348,21 @@ TEST(DecodePackedStream, StartsAtTheGivenByte) {
     EXPECT_EQ(outcome.result.status, DecodeStatus::Complete);
     EXPECT_EQ(outcome.output, Bytes{0x23});
     EXPECT_EQ(outcome.result.consumed, 3u);
+}
+
+// The 38 bytes in file order: four single bytes, then 17 words, each low byte first.
+TEST(MapHeader, WordsAreLowByteFirstBothWays) {
+    const Bytes bytes = Sequence(0x01, kMapHeaderSize);
+    const MapHeader header = MapHeaderFromBytes(bytes.data());
+    EXPECT_EQ(Bytes({header.fillByteA, header.fillByteB, header.singleByteC, header.singleByteD}),
+              Bytes({0x01, 0x02, 0x03, 0x04}));
+    EXPECT_EQ(header.wordW, 0x0605);
+    for (int i = 0; i < kDictionarySize; ++i) {
+        EXPECT_EQ(header.dictionary[i], bytes[7 + 2 * i] << 8 | bytes[6 + 2 * i]) << "entry " << i;
+    }
+    EXPECT_EQ(header.dictionary[kDictionarySize - 1], 0x2625);
+    const MapHeaderBytes back = MapHeaderToBytes(header);
+    EXPECT_EQ(Bytes(back.begin(), back.end()), bytes);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "decoder/stream_decoder.h"
 #include "format/map_header.h"
 #include "level/pack_level.h"
+#include "level/rom_levels.h"
 #include "level/unpack_level.h"
 #include "test_support.h"
 
@@ -133,6 +134,18 @@ TEST(PackLevel, HeaderThenAStreamOfTheCells) {
     }
 }
 
+// Bytes that neither repeat nor match the header pack as literals only: exactly the size no
+// packing of the map can exceed.
+TEST(AllLiteralLevelSize, IsTheSizeOfAllLiterals) {
+    const Bytes header = HeaderBytes();
+    for (int count = 0; count <= 40; ++count) {
+        const Bytes cells = Sequence(1, count);
+        const PackedLevel level =
+            PackLevel(header.data(), cells.data(), cells.size(), PackRequest{});
+        EXPECT_EQ(level.bytes.size(), AllLiteralLevelSize(cells.size())) << count << " bytes";
+    }
+}
+
 struct LimitCase {
     const char* name;
     Packing requested;
@@ -181,5 +194,102 @@ INSTANTIATE_TEST_SUITE_P(Limits, PackLevelLimit,
                                            LimitCase{"OptimalRequestedOver", kOptimal, kOptimal, -1,
                                                      PackStatus::OverLimit, kOptimal, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Encodings that are wrong in each way the check can see; the last one only on the optimal
+// packing, which a greedy packing over the limit falls back to.
+struct WrongEncodingCase {
+    const char* name;
+    StreamEncoding encode;
+    PackRequest request;
+};
+
+size_t EncodeOtherCells(Bytes& out, const uint8_t* cells, size_t count, const MapHeader& header,
+                        Packing packing) {
+    Bytes other(cells, cells + count);
+    other[count / 2] ^= 0x01;
+    return EncodeStream(out, other.data(), count, header, packing);
+}
+
+class PackLevelCheck : public ::testing::TestWithParam<WrongEncodingCase> {};
+
+TEST_P(PackLevelCheck, RefusesAStreamThatDoesNotUnpackToTheCells) {
+    const WrongEncodingCase& c = GetParam();
+    const Bytes header = HeaderBytes();
+    const Bytes cells = MapCells(4096, 11);
+    const PackedLevel level =
+        PackLevel(header.data(), cells.data(), cells.size(), c.request, c.encode);
+    EXPECT_EQ(level.status, PackStatus::NotVerified);
+    EXPECT_EQ(level.bytes, Bytes{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, PackLevelCheck,
+    ::testing::Values(WrongEncodingCase{"OtherCells", EncodeOtherCells, {}},
+                      WrongEncodingCase{"OneCellShort",
+                                        [](Bytes& out, const uint8_t* cells, size_t count,
+                                           const MapHeader& header, Packing packing) {
+                                            return EncodeStream(out, cells, count - 1, header,
+                                                                packing);
+                                        },
+                                        {}},
+                      WrongEncodingCase{"CutShort",
+                                        [](Bytes& out, const uint8_t* cells, size_t count,
+                                           const MapHeader& header, Packing packing) {
+                                            EncodeStream(out, cells, count, header, packing);
+                                            out.pop_back();
+                                            return size_t{0};
+                                        },
+                                        {}},
+                      WrongEncodingCase{"ByteAfterTheEnd",
+                                        [](Bytes& out, const uint8_t* cells, size_t count,
+                                           const MapHeader& header, Packing packing) {
+                                            EncodeStream(out, cells, count, header, packing);
+                                            out.push_back(0x00);
+                                            return size_t{0};
+                                        },
+                                        {}},
+                      WrongEncodingCase{
+                          "OptimalFallbackOnly",
+                          [](Bytes& out, const uint8_t* cells, size_t count,
+                             const MapHeader& header, Packing packing) {
+                              return packing == Packing::Optimal
+                                         ? EncodeOtherCells(out, cells, count, header, packing)
+                                         : EncodeStream(out, cells, count, header, packing);
+                          },
+                          {Packing::Greedy, kMapHeaderSize}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The new image is checked against the old one and what was placed in it: the level's
+// stream must unpack to its map, and every byte outside it must be the old one.
+TEST(CheckRomImage, FindsEachChangeThatWasNotPlaced) {
+    const Bytes cells = MapCells(700, 3);
+    const Bytes rom = RomImage(100, EncodeBytes(MapCells(700, 4), PlainHeader()), 100);
+    const std::vector<Placement> placed = {
+        {7, 100, Concat({HeaderBytes(), EncodeBytes(cells, PlainHeader())}), cells}};
+    const Bytes image = BuildRomImage(rom, placed);
+    const int64_t end = 100 + static_cast<int64_t>(placed[0].packed.size());
+    struct Case {
+        int64_t changed;  // the offset of the byte changed; -1 for none
+        RomImageStatus status;
+    };
+    for (const Case& c : {Case{-1, RomImageStatus::Good},
+                          {0, RomImageStatus::OutsideChanged},
+                          {99, RomImageStatus::OutsideChanged},
+                          {100 + kMapHeaderSize, RomImageStatus::LevelDiffers},
+                          {end, RomImageStatus::OutsideChanged},
+                          {static_cast<int64_t>(rom.size()) - 1, RomImageStatus::OutsideChanged}}) {
+        Bytes changed = image;
+        if (c.changed >= 0) {
+            changed[static_cast<size_t>(c.changed)] ^= 0x01;
+        }
+        const RomImageCheck check = CheckRomImage(rom, changed, placed);
+        EXPECT_EQ(check.status, c.status) << c.changed;
+        const bool outside = c.status == RomImageStatus::OutsideChanged;
+        EXPECT_EQ(check.offset, outside ? static_cast<uint64_t>(c.changed) : 0u) << c.changed;
+        EXPECT_EQ(check.number, c.status == RomImageStatus::LevelDiffers ? 7 : 0) << c.changed;
+    }
+    const Bytes shorter(image.begin(), image.end() - 1);
+    EXPECT_EQ(CheckRomImage(rom, shorter, placed).status, RomImageStatus::SizeDiffers);
+}
 
 }  // namespace

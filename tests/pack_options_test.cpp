@@ -55,7 +55,7 @@ TEST(ParsePackOptions, ReadsOptionsAnywhereBeforeTheDoubleDash) {
               -1,
               {},
               "--all needs --rom and --into or --patch"},
-             {{"--all", "d", "--rom", "r", "--into", "n", "--limit", "9"},
+             {{"--all", "d", "--rom", "r", "--into", "n", "--limit", "0"},
               false,
               -1,
               {},

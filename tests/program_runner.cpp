@@ -58,8 +58,10 @@ const char* Setting(const char* variable, const char* defaultValue) {
 
 bool IsProgramCopy(const std::string& relative) {
     const std::string name = fs::path(relative).filename().string();
-    return relative.rfind("bin/", 0) == 0 && (name == "tessary" || name == "tessary_pack" ||
-                                              name == "tessary.exe" || name == "tessary_pack.exe");
+    return relative.rfind("bin/", 0) == 0 &&
+           (name == "tessary" || name == "tessary_pack" || name == "tessary.exe" ||
+            name == "tessary_pack.exe" || name == "tessary_faulty" ||
+            name == "tessary_pack_faulty");
 }
 
 void ExpectOnlyDocumentedFiles(const FileStates& before, const FileStates& after,

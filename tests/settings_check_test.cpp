@@ -61,7 +61,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {11, "has no ="}}},
         CheckCase{"NumbersNotReadWhole",
                   "[MapGroupOffset]\n0=0X18000\n1=$18000\n2=18000h\n3=12abc\n4=\n5=0x\n"
-                  "6=4294967297\n7=0x18000 sky\n[MapGroups]\nCount = 9 levels\n",
+                  "6=4294967297\n7=0x18000 sky\n[MapGroups]\nCount = 9 levels\n"
+                  "[MapGroupHeight]\n0=\"\"\n",
                   {{2,
                     "\"0X18000\", is read as 0: a number is decimal digits, or hex digits "
                     "after a lower-case 0x"},
@@ -72,7 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {7, "read as 0:"},
                    {8, "does not fit in 32 bits and is read as 1."},
                    {9, "read as 98304:"},
-                   {11, "Count, \"9 levels\", is read as 9:"}}},
+                   {11, "Count, \"9 levels\", is read as 9:"},
+                   {13, "level 0 is empty, so the programs use the default"}}},
         CheckCase{"RepeatsFirstCounts",
                   "[MapGroupOffset]\n1=16\n1=32\n[MapGroupName]\n0=a\n[mapgroupoffset]\n2=5x\n",
                   {{3,

@@ -42,6 +42,8 @@ INSTANTIATE_TEST_SUITE_P(
         StringCase{"DoubleQuotes", "[S]\nk = \" x \"\n", "S", "k", " x "},
         StringCase{"SingleQuotes", "[S]\nk='x'\n", "S", "k", "x"},
         StringCase{"LoneQuoteStays", "[S]\nk=\"x\n", "S", "k", "\"x"},
+        StringCase{"OnlyAQuote", "[S]\nk=\"\n", "S", "k", "\""},
+        StringCase{"PairOfQuotesIsEmpty", "[S]\nk=\"\"\n", "S", "k", ""},
         StringCase{"MixedQuotesStay", "[S]\nk=\"x'\n", "S", "k", "\"x'"},
         StringCase{"SemicolonLineIsComment", "[S]\n ;k=a\nk=b\n", "S", "k", "b"},
         StringCase{"HashIsNotComment", "[S]\n#k=a\n", "S", "#k", "a"},

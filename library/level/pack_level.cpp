@@ -13,10 +13,10 @@ namespace {
 
 // Header, then stream; empty unless the stream unpacks to exactly `cells`.
 std::vector<uint8_t> PackVerified(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
-                                  Packing packing) {
+                                  Packing packing, StreamEncoding encode) {
     const MapHeader header = MapHeaderFromBytes(headerBytes);
     std::vector<uint8_t> packed(headerBytes, headerBytes + kMapHeaderSize);
-    EncodeStream(packed, cells, count, header, packing);
+    encode(packed, cells, count, header, packing);
     if (!StreamDecodesTo(packed.data() + kMapHeaderSize, packed.size() - kMapHeaderSize, header,
                          cells, count)) {
         packed.clear();
@@ -50,10 +50,10 @@ size_t AllLiteralLevelSize(size_t count) {
 }
 
 PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
-                      const PackRequest& request) {
+                      const PackRequest& request, StreamEncoding encode) {
     PackedLevel level;
     level.packing = request.packing;
-    level.bytes = PackVerified(headerBytes, cells, count, level.packing);
+    level.bytes = PackVerified(headerBytes, cells, count, level.packing, encode);
     const auto over = [&request](const std::vector<uint8_t>& bytes) {
         return request.limit >= 0 &&
                static_cast<uint64_t>(bytes.size()) > static_cast<uint64_t>(request.limit);
@@ -61,7 +61,7 @@ PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t c
     if (!level.bytes.empty() && over(level.bytes) && level.packing == Packing::Greedy) {
         level.greedySize = level.bytes.size();
         level.packing = Packing::Optimal;
-        level.bytes = PackVerified(headerBytes, cells, count, level.packing);
+        level.bytes = PackVerified(headerBytes, cells, count, level.packing, encode);
     }
     if (level.bytes.empty()) {
         level.status = PackStatus::NotVerified;

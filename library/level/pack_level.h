@@ -21,6 +21,11 @@ const char* PackingName(Packing packing);
 size_t EncodeStream(std::vector<uint8_t>& out, const uint8_t* cells, size_t count,
                     const MapHeader& header, Packing packing);
 
+// EncodeStream's shape: PackLevel takes one, so that a test can hand it a faulty encoding
+// and see the check refuse it.
+using StreamEncoding = size_t (*)(std::vector<uint8_t>& out, const uint8_t* cells, size_t count,
+                                  const MapHeader& header, Packing packing);
+
 struct PackRequest {
     Packing packing = Packing::Greedy;
     // Bytes the packed level may take, header included; -1 for no limit. A greedy packing
@@ -47,6 +52,6 @@ size_t AllLiteralLevelSize(size_t count);
 
 // Packs `count` bytes of cells in the game's order behind the header.
 PackedLevel PackLevel(const uint8_t* headerBytes, const uint8_t* cells, size_t count,
-                      const PackRequest& request);
+                      const PackRequest& request, StreamEncoding encode = EncodeStream);
 
 }  // namespace tessary

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 
+#include "faults.h"
 #include "format/fmf.h"
 #include "format/stream_format.h"
 #include "level/pack_level.h"
@@ -180,8 +181,8 @@ int PackOne(const Console& console, const PackOptions& options, const MapGroupTa
             request.limit = static_cast<int64_t>(slot.level.slotSize());
         }
     }
-    const PackedLevel packed =
-        PackLevel(header.bytes.data(), cells.bytes.data(), cells.bytes.size(), request);
+    const PackedLevel packed = PackLevel(header.bytes.data(), cells.bytes.data(),
+                                         cells.bytes.size(), request, PackerEncoding());
     if (request.limit >= 0) {
         ReportLimit(console, packed, request.limit);
     }

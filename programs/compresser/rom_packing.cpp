@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "faults.h"
 #include "format/fmf.h"
 #include "format/fmf_check.h"
 #include "level/pack_level.h"
@@ -120,7 +121,7 @@ void PlanLevel(const Console& console, LevelPlan& plan, const std::string& folde
     }
     const int64_t slot = static_cast<int64_t>(level.slotSize());
     const PackedLevel packed = PackLevel(romHeader.data(), plan.cells.data(), plan.cells.size(),
-                                         PackRequest{Packing::Greedy, slot});
+                                         PackRequest{Packing::Greedy, slot}, PackerEncoding());
     plan.size = std::to_string(packed.bytes.size());
     plan.packing = PackingName(packed.packing);
     if (packed.status == PackStatus::NotVerified) {
@@ -181,7 +182,8 @@ bool ReportFmfChecks(const Console& console, const std::vector<uint8_t>& fmf, co
 int WriteRomOutputs(const Console& console, const PackOptions& options,
                     const std::vector<uint8_t>& rom, const std::vector<Placement>& placements,
                     std::vector<StagedFile> alsoWrite, const std::vector<std::string>& inputs) {
-    const std::vector<uint8_t> image = BuildRomImage(rom, placements);
+    std::vector<uint8_t> image = BuildRomImage(rom, placements);
+    PlantFault("wrong-image", image);
     const RomImageCheck check = CheckRomImage(rom, image, placements);
     if (check.status != RomImageStatus::Good) {
         console.print("Compression failed.\n");
@@ -198,7 +200,8 @@ int WriteRomOutputs(const Console& console, const PackOptions& options,
     }
     const PatchFormat format = PatchFormatFor(options.patch);
     if (why.empty() && !options.patch.empty()) {
-        const Patch patch = MakePatch(format, rom, image);
+        Patch patch = MakePatch(format, rom, image);
+        PlantFault("wrong-patch", patch.bytes);
         if (patch.status != PatchStatus::Made) {
             console.print("Failed to save the patch file.\n");
             console.error(

@@ -9,6 +9,7 @@
 #include <memory>
 #include <system_error>
 
+#include "faults.h"
 #include "settings/settings_check.h"
 #include "staged_file.h"
 #include "version.h"
@@ -318,7 +319,8 @@ OutputStatus WriteOutputFile(const std::string& path, std::initializer_list<Byte
 }
 
 bool FileHolds(const std::string& path, const std::vector<uint8_t>& bytes) {
-    const InputFile file = ReadInputFile(path);
+    InputFile file = ReadInputFile(path);
+    PlantFault("output-read-back", file.bytes);
     return file.status == InputStatus::Read && file.bytes == bytes;
 }
 

@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "faults.h"
+
 #ifdef _WIN32
 #include <io.h>
 #include <sys/stat.h>
@@ -69,6 +71,7 @@ bool Holds(const std::string& path, const std::vector<uint8_t>& bytes) {
     const size_t got = std::fread(read.data(), 1, read.size(), file);
     std::fclose(file);
     read.resize(got);
+    PlantFault("staged-read-back", read);
     return read == bytes;
 }
 
@@ -120,7 +123,7 @@ void StagedFile::stage() {
         return;
     }
     temporary_ = name;
-    systemError_ = WriteAll(fd, bytes_);
+    systemError_ = WriteAll(fd, BytesToWrite(bytes_));
     if (systemError_ == 0 && !Holds(temporary_, bytes_)) {
         systemError_ = EIO;
     }

@@ -2,14 +2,6 @@
 
 namespace tessary {
 
-void NibbleWriter::put(uint32_t value) {
-    if (count_ == kPendingNibbles) {
-        flush();
-    }
-    nibbles_[count_] = value;
-    ++count_;
-}
-
 void NibbleWriter::flush() {
     for (int32_t i = 0; i < count_; i += 2) {
         const uint32_t high = nibbles_[i] & 0xF;

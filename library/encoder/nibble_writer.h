@@ -16,7 +16,13 @@ class NibbleWriter {
 
     // Only the low 4 bits of `value` are written. A full buffer is held until the next put,
     // so the output grows 32 bytes at a time.
-    void put(uint32_t value);
+    void put(uint32_t value) {
+        if (count_ == kPendingNibbles) {
+            flush();
+        }
+        nibbles_[count_] = value;
+        ++count_;
+    }
     // Writes what is pending; an odd last nibble gets a 0 low half. Destruction does not
     // flush, so the owner must.
     void flush();

@@ -32,7 +32,12 @@ StreamEncoder::StreamEncoder(std::vector<uint8_t>& out, const uint8_t* input, in
       count_(count),
       writer_(out),
       literals_(writer_),
-      history_(input) {}
+      history_(input) {
+    wordStarts_.set(header.wordW & 0xFF);
+    for (uint16_t word : header.dictionary) {
+        wordStarts_.set(word & 0xFF);
+    }
+}
 
 size_t StreamEncoder::encode() {
     const size_t start = out_.size();
@@ -178,7 +183,7 @@ StreamEncoder::Candidate StreamEncoder::runAt(int32_t position) const {
 
 StreamEncoder::Candidate StreamEncoder::wordAt(int32_t position) const {
     Candidate candidate;
-    if (position + 1 >= count_) {
+    if (position + 1 >= count_ || !wordStarts_[input_[position]]) {
         return candidate;
     }
     const uint32_t w = input_[position] | (static_cast<uint32_t>(input_[position + 1]) << 8);

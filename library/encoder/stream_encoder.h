@@ -1,6 +1,7 @@
 #pragma once
 // Greedy one-pass encoder from unpacked map bytes to a packed map stream.
 
+#include <bitset>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -57,6 +58,9 @@ class StreamEncoder {
     CommandWriter writer_;
     LiteralRun literals_;
     MatchHistory history_;
+    // The low bytes of the header's words: a position starting with no other byte starts
+    // none of them, which rules out most positions without searching the dictionary.
+    std::bitset<256> wordStarts_;
 };
 
 }  // namespace tessary

@@ -6,7 +6,6 @@
 
 #include "format/fmf.h"
 #include "level/rom_levels.h"
-#include "settings/settings_check.h"
 #include "staged_file.h"
 
 namespace tessary {
@@ -57,9 +56,7 @@ bool ReportSettings(const Console& console, const MapGroupTable& table) {
         return false;
     }
     console.print("Settings: %s\n", table.path.c_str());
-    const InputFile text = ReadInputFile(table.path);
-    const std::vector<SettingsProblem> problems =
-        CheckSettingsText(std::string(text.bytes.begin(), text.bytes.end()));
+    const std::vector<SettingsProblem> problems = SettingsFileProblems(table);
     for (const SettingsProblem& problem : problems) {
         console.print("%s:%d: %s\n", kSettingsFileName, problem.line, problem.message.c_str());
     }

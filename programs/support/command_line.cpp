@@ -10,7 +10,7 @@ std::string CommandLine::value(const std::string& name) const {
 }
 
 CommandLine ParseCommandLine(int argc, const char* const* argv,
-                             std::initializer_list<OptionSpec> specs) {
+                             std::initializer_list<KnownOption> known) {
     CommandLine line;
     bool optionsEnded = false;
     for (int i = 1; i < argc; ++i) {
@@ -27,17 +27,17 @@ CommandLine ParseCommandLine(int argc, const char* const* argv,
         }
         const size_t equals = arg.find('=');
         const std::string name = arg.substr(0, equals);
-        const OptionSpec* spec = nullptr;
-        for (const OptionSpec& candidate : specs) {
+        const KnownOption* option = nullptr;
+        for (const KnownOption& candidate : known) {
             if (name == candidate.name) {
-                spec = &candidate;
+                option = &candidate;
             }
         }
-        if (spec == nullptr || (!spec->takesValue && equals != std::string::npos)) {
+        if (option == nullptr || (!option->takesValue && equals != std::string::npos)) {
             line.error = "Unknown option: " + arg;
             return line;
         }
-        if (!spec->takesValue) {
+        if (!option->takesValue) {
             line.options[name] = "";
         } else if (equals != std::string::npos) {
             line.options[name] = arg.substr(equals + 1);

@@ -9,7 +9,7 @@
 
 namespace tessary {
 
-struct OptionSpec {
+struct KnownOption {
     const char* name;  // with its dashes: "--limit"
     bool takesValue;   // "--limit N" or "--limit=N"
 };
@@ -25,6 +25,6 @@ struct CommandLine {
 
 // Anything else that starts with "-" is refused, but a lone "-" is a file name.
 CommandLine ParseCommandLine(int argc, const char* const* argv,
-                             std::initializer_list<OptionSpec> specs);
+                             std::initializer_list<KnownOption> known);
 
 }  // namespace tessary

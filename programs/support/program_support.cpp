@@ -10,7 +10,6 @@
 #include <system_error>
 
 #include "faults.h"
-#include "settings/settings_check.h"
 #include "staged_file.h"
 #include "version.h"
 
@@ -101,13 +100,16 @@ MapGroupTable LoadSettings(const Console& console) {
     return table;
 }
 
+std::vector<SettingsProblem> SettingsFileProblems(const MapGroupTable& table) {
+    const InputFile file = ReadInputFile(table.path);
+    return CheckSettingsText(std::string(file.bytes.begin(), file.bytes.end()));
+}
+
 std::string SettingsHint(const MapGroupTable& table, const std::string& romPath) {
     if (table.file != SettingsFile::Found) {
         return "";
     }
-    const InputFile file = ReadInputFile(table.path);
-    const std::vector<SettingsProblem> problems =
-        CheckSettingsText(std::string(file.bytes.begin(), file.bytes.end()));
+    const std::vector<SettingsProblem> problems = SettingsFileProblems(table);
     if (problems.empty()) {
         return "";
     }

@@ -10,6 +10,7 @@
 
 #include "level/unpack_level.h"
 #include "settings/map_groups.h"
+#include "settings/settings_check.h"
 
 #if defined(__MINGW32__)
 // MinGW's C++ library prints through its own ISO printf, not the system's.
@@ -44,6 +45,9 @@ std::string FormatText(const char* format, ...) TESSARY_PRINTF(1, 2);
 
 // Loads the level table, and says on standard error when there was no folder to look in.
 MapGroupTable LoadSettings(const Console& console);
+
+// What is wrong in the settings file the table was loaded from.
+std::vector<SettingsProblem> SettingsFileProblems(const MapGroupTable& table);
 
 // A warning line when the settings file has problems, which are the usual reason a level
 // will not unpack; empty when it has none.

@@ -1,6 +1,7 @@
 #include "encoder/match_history.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "encoder/bits.h"
 
@@ -118,11 +119,14 @@ void HistoryRing::storeShort(const uint8_t* following, int32_t length) {
     }
 }
 
-MatchHistory::MatchHistory(const uint8_t* input) : input_(input), rings_(kRingCount) {}
+MatchHistory::MatchHistory(const uint8_t* input) : input_(input) {
+    std::fill(std::begin(rings_), std::end(rings_), &none_);
+    made_.reserve(kRingCount);
+}
 
 HistoryMatch MatchHistory::find(int32_t position, int32_t available) const {
     HistoryMatch match;
-    const RingMatch ring = rings_[input_[position]].find(input_ + position + 1, available - 1);
+    const RingMatch ring = rings_[input_[position]]->find(input_ + position + 1, available - 1);
     if (ring.count == kEmptyRing) {
         return match;
     }

@@ -121,7 +121,9 @@ struct HistoryMatch {
 
 class MatchHistory {
   public:
-    // Allocates all rings at once; nothing grows later.
+    // Reserves room for every ring at once, so nothing moves later; a ring is made when its
+    // byte first enters, and maps use few of the 256 bytes, so most of the room is never
+    // touched.
     explicit MatchHistory(const uint8_t* input);
     MatchHistory(const MatchHistory&) = delete;
     MatchHistory& operator=(const MatchHistory&) = delete;
@@ -130,14 +132,22 @@ class MatchHistory {
     HistoryMatch find(int32_t position, int32_t available) const;
     // Asks for the ring that a lookup at `position` reads to be brought into the cache, so
     // that its fetch overlaps the work done before the lookup.
-    void prefetch(int32_t position) const { rings_[input_[position]].prefetch(); }
+    void prefetch(int32_t position) const { rings_[input_[position]]->prefetch(); }
     void add(int32_t position, int32_t available) {
-        rings_[input_[position]].add(position, input_ + position + 1, available - 1);
+        HistoryRing*& ring = rings_[input_[position]];
+        if (ring == &none_) {
+            made_.emplace_back();
+            ring = &made_.back();
+        }
+        ring->add(position, input_ + position + 1, available - 1);
     }
 
   private:
     const uint8_t* input_;
-    std::vector<HistoryRing> rings_;
+    // Bytes not seen yet share `none_`, which stays empty.
+    HistoryRing none_;
+    HistoryRing* rings_[kRingCount];
+    std::vector<HistoryRing> made_;
 };
 
 }  // namespace tessary

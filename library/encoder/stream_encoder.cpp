@@ -22,6 +22,16 @@ bool WorthMore(const C& a, const C& b) {
     return a.length * b.cost > b.length * a.cost;
 }
 
+// Whether `candidate` is worth at least as much as any back-reference from a position with
+// `available` bytes left: the best is 18 bytes for 4 nibbles (CopyNear), or 2 bytes for 1
+// (RepeatWord). Ties go against the back-reference, so then no lookup can change the choice.
+template <typename C>
+bool OutdoesAnyCopy(const C& candidate, int32_t available) {
+    const int32_t longest = available < kMaxCount ? available : kMaxCount;
+    return candidate.length * CommandNibbles(Opcode::CopyNear) >= longest * candidate.cost &&
+           candidate.length * CommandNibbles(Opcode::RepeatWord) >= 2 * candidate.cost;
+}
+
 }  // namespace
 
 StreamEncoder::StreamEncoder(std::vector<uint8_t>& out, const uint8_t* input, int32_t count,
@@ -43,9 +53,12 @@ size_t StreamEncoder::encode() {
     const size_t start = out_.size();
     int32_t position = 0;
     while (position < count_) {
-        const Candidate reference = backReferenceAt(position);
         const Candidate run = runAt(position);
         const Candidate word = wordAt(position);
+        const Candidate reference =
+            OutdoesAnyCopy(run, count_ - position) || OutdoesAnyCopy(word, count_ - position)
+                ? Candidate{}
+                : backReferenceAt(position);
 
         // On equal value the word beats the run and the run beats the back-reference.
         const Candidate* chosen;

@@ -86,15 +86,26 @@ class HistoryRing {
         return k == 0 ? first_[slot] : rest_[slot / kBlockSlots][k - 1][slot % kBlockSlots];
     }
     // Read before any write: byte stores may alias every member, head_ included.
+    // The 16 bytes after the first are read as two words, which the compiler does in two
+    // loads, and stored byte by byte from them.
     void store(const uint8_t* following) {
-        uint8_t bytes[kFollowingBytes];
-        std::memcpy(bytes, following, sizeof bytes);
+        const uint8_t first = following[0];
+        const uint64_t low = LittleEndian64(following + 1);
+        const uint64_t high = LittleEndian64(following + 9);
         const uint32_t slot = head_;
-        first_[slot] = bytes[0];
+        first_[slot] = first;
         uint8_t(*const block)[kBlockSlots] = rest_[slot / kBlockSlots];
-        for (int32_t k = 1; k < kFollowingBytes; ++k) {
-            block[k - 1][slot % kBlockSlots] = bytes[k];
+        for (int32_t k = 0; k < 8; ++k) {
+            block[k][slot % kBlockSlots] = static_cast<uint8_t>(low >> (8 * k));
+            block[k + 8][slot % kBlockSlots] = static_cast<uint8_t>(high >> (8 * k));
         }
+    }
+    static uint64_t LittleEndian64(const uint8_t* bytes) {
+        uint64_t value = 0;
+        for (int32_t k = 7; k >= 0; --k) {
+            value = value << 8 | bytes[k];
+        }
+        return value;
     }
     void storeShort(const uint8_t* following, int32_t length);
     // Bit s % 64 of mask word w set where slots 64w.. of column k hold `byte`.

@@ -9,6 +9,13 @@ namespace {
 
 constexpr int32_t kMinCopyLength = kMinCount;
 
+// A sweep runs once per position and length, and costs more when its parts are calls.
+#if defined(__GNUC__) || defined(__clang__)
+#define TESSARY_FLATTEN __attribute__((flatten))
+#else
+#define TESSARY_FLATTEN
+#endif
+
 // Bytes the same at `a` and at `b`, up to `limit`.
 int32_t CommonLength(const uint8_t* input, int32_t a, int32_t b, int32_t limit) {
     int32_t common = 0;
@@ -43,15 +50,24 @@ NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
         ++childBits_;
     }
     findPairs(input, count);
-    for (int32_t length = kMinMatchLength + 1; length <= kMaxMatchLength && length <= count;
-         ++length) {
+    remaining_ = count - 1;
+    int32_t length = kMinMatchLength + 1;
+    for (; length <= kMaxMatchLength && remaining_ > 0; ++length) {
         std::swap(parents_, groups_);
-        extend(input, count, length);
+        extend(count, length);
+    }
+    // What the positions still left found for the longest lengths is still to be entered.
+    for (int32_t p = 0; remaining_ > 0 && p < count; ++p) {
+        const Place& place = places_[static_cast<size_t>(p)];
+        if (place.sourceBack != 0) {
+            record(p, place.since, length - 1, place.sourceBack);
+        }
     }
     // Only the summary is kept; the memory goes back before the caller needs more.
     parents_ = std::vector<Group>();
     groups_ = std::vector<Group>();
     places_ = std::vector<Place>();
+    live_ = std::vector<int32_t>();
     children_ = std::vector<ChildSlot>();
     childSlots_ = std::vector<uint32_t>();
 }
@@ -75,26 +91,34 @@ inline void NearestMatches::findSource(int32_t position, int32_t length) {
             }
         }
     }
-    if (source < 0 || position - source > kMaxDistance) {
-        place.sourceBack = 0;
-        return;
+    const int32_t back = source < 0 || position - source > kMaxDistance ? 0 : position - source;
+    // A run of lengths with the same nearest start is entered at once, when it ends.
+    if (back != place.sourceBack) {
+        if (place.sourceBack != 0) {
+            record(position, place.since, length - 1, place.sourceBack);
+        }
+        place.sourceBack = static_cast<uint16_t>(back);
+        place.since = static_cast<uint8_t>(length);
     }
-    place.sourceBack = static_cast<uint16_t>(position - source);
-    // Lengths come in increasing order, and a longer string is never nearer, so the last
-    // length in each reach is the longest.
-    const int32_t distance = position - source;
+}
+
+// Lengths come in increasing order, and a longer string is never nearer, so the last length
+// in each reach is the longest.
+void NearestMatches::record(int32_t position, int32_t from, int32_t to, int32_t distance) {
     uint32_t& packed = packed_[static_cast<size_t>(position)];
     uint16_t* const distances = &distances_[2 * static_cast<size_t>(position)];
-    const bool near = length == kMinMatchLength ? distance <= kMaxCopyWordDistance
-                                                : distance <= length + kCopyNearReach;
-    packed = (packed & ~(kLengthBits << kFarShift)) | static_cast<uint32_t>(length) << kFarShift |
-             (near ? uint32_t{1} << length : 0);
-    distances[1] = static_cast<uint16_t>(distance);
-    if (length > kMinMatchLength && distance <= kMaxCopyMidDistance) {
-        packed = (packed & ~(kLengthBits << kMidShift)) | static_cast<uint32_t>(length)
-                                                              << kMidShift;
-        distances[0] = static_cast<uint16_t>(distance);
+    const int32_t nearFrom = std::max(std::max(from, kMinCopyLength), distance - kCopyNearReach);
+    uint32_t near = nearFrom <= to ? (uint32_t{2} << to) - (uint32_t{1} << nearFrom) : 0;
+    if (from == kMinMatchLength && distance <= kMaxCopyWordDistance) {
+        near |= uint32_t{1} << kMinMatchLength;
     }
+    const bool mid = to > kMinMatchLength && distance <= kMaxCopyMidDistance;
+    const uint32_t keep =
+        mid ? ~(kLengthBits << kFarShift | kLengthBits << kMidShift) : ~(kLengthBits << kFarShift);
+    packed = (packed & keep) | near | static_cast<uint32_t>(to) << kFarShift |
+             (mid ? static_cast<uint32_t>(to) << kMidShift : 0);
+    distances[0] = mid ? static_cast<uint16_t>(distance) : distances[0];
+    distances[1] = static_cast<uint16_t>(distance);
 }
 
 // Makes `position` the newest member of class `id`, after `previous`.
@@ -146,8 +170,9 @@ void NearestMatches::findPairs(const uint8_t* input, int32_t count) {
 }
 
 // A parent's first children are searched in its list, most recently used first, since
-// neighbouring positions tend to repeat the same strings; beyond that many, in the table.
-constexpr uint16_t kListedChildren = 8;
+// neighbouring positions tend to repeat the same strings; beyond that many, in the table,
+// since each further step down the list costs a cache miss as a table look does.
+constexpr uint16_t kListedChildren = 2;
 
 inline int32_t NearestMatches::childOf(int32_t parentId, uint8_t byte) {
     Group& parent = parents_[static_cast<size_t>(parentId)];
@@ -216,40 +241,78 @@ void NearestMatches::listChild(int32_t parentId, int32_t id) {
     childSlots_.push_back(slot);
 }
 
+// Carries a position's state from length - 1 to `length`; false when it drops out for good.
+inline bool NearestMatches::advance(Place* places, int32_t p, int32_t length) {
+    const uint8_t* const input = input_;
+    Place& place = places[p];
+    // A string found only once is found only once when longer, too.
+    if (place.previous < 0 && !place.later) {
+        if (place.sourceBack != 0) {
+            record(p, place.since, length - 1, place.sourceBack);
+        }
+        place = Place{};
+        return false;
+    }
+    const uint8_t byte = input[p + length - 1];
+    const int32_t before = place.previous;
+    // Usually the previous start of the shorter string goes on as this one does; then it is
+    // the previous start of this string too, and no search is needed.
+    if (before >= 0 && input[before + length - 1] == byte) {
+        join(places[before].id, before, p);
+    } else {
+        const int32_t id = childOf(place.id, byte);
+        join(id, groups_[static_cast<size_t>(id)].newest, p);
+    }
+    if (place.sourceBack != 0) {
+        findSource(p, length);
+    }
+    return true;
+}
+
 // Turns each position's state for length - 1 into that for `length`, in place: a position
 // reads its own old state and only the new state of earlier positions.
-void NearestMatches::extend(const uint8_t* input, int32_t count, int32_t length) {
+TESSARY_FLATTEN void NearestMatches::extend(int32_t count, int32_t length) {
     groups_.clear();
     for (uint32_t slot : childSlots_) {
         children_[slot] = ChildSlot{};
     }
     childSlots_.clear();
     Place* const places = places_.data();
-    for (int32_t p = 0; p + length <= count; ++p) {
-        Place& place = places[p];
-        // A string found only once is found only once when longer, too.
-        if (place.previous < 0 && !place.later) {
-            place = Place{};
-            continue;
+    // Positions too near the end have no string of this length; no earlier one reads them.
+    const int32_t end = std::max(count - length + 1, 0);
+    for (int32_t p = end; p < count; ++p) {
+        if (places[p].sourceBack != 0) {
+            record(p, places[p].since, length - 1, places[p].sourceBack);
         }
-        const uint8_t byte = input[p + length - 1];
-        const int32_t before = place.previous;
-        // Usually the previous start of the shorter string goes on as this one does; then it
-        // is the previous start of this string too, and no search is needed.
-        if (before >= 0 && input[before + length - 1] == byte) {
-            join(places[before].id, before, p);
-        } else {
-            const int32_t id = childOf(place.id, byte);
-            join(id, groups_[static_cast<size_t>(id)].newest, p);
-        }
-        if (place.sourceBack != 0) {
-            findSource(p, length);
-        }
-    }
-    // Positions too near the end for this length have no class of it.
-    for (int32_t p = std::max(count - length + 1, 0); p < count; ++p) {
         places[p] = Place{};
     }
+    // Until most positions have dropped out, all are visited; then only those left, from a
+    // list narrowed in the same pass, since only earlier positions are read.
+    int32_t kept = 0;
+    if (live_.empty()) {
+        for (int32_t p = 0; p < end; ++p) {
+            kept += advance(places, p, length) ? 1 : 0;
+        }
+        if (kept < count / 4) {
+            live_.reserve(static_cast<size_t>(kept));
+            for (int32_t p = 0; p < end; ++p) {
+                if (places[p].id >= 0) {
+                    live_.push_back(p);
+                }
+            }
+        }
+    } else {
+        while (!live_.empty() && live_.back() >= end) {
+            live_.pop_back();
+        }
+        for (const int32_t p : live_) {
+            if (advance(places, p, length)) {
+                live_[static_cast<size_t>(kept++)] = p;
+            }
+        }
+        live_.resize(static_cast<size_t>(kept));
+    }
+    remaining_ = kept;
 }
 
 int32_t NearestMatches::copyCost(int32_t position, int32_t length) const {

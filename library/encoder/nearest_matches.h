@@ -65,17 +65,21 @@ class NearestMatches {
         int32_t previous = -1;    // previous start of the same string
         uint16_t sourceBack = 0;  // how far back the nearest start a copy may use is, or 0
         bool later = false;       // whether the same string starts again later
+        uint8_t since = 0;        // the shortest length with that nearest start
     };
 
     void findPairs(const uint8_t* input, int32_t count);
-    void extend(const uint8_t* input, int32_t count, int32_t length);
+    void extend(int32_t count, int32_t length);
     // Inline: each runs once per position and length.
+    inline bool advance(Place* places, int32_t position, int32_t length);
     inline void join(int32_t id, int32_t previous, int32_t position);
     inline int32_t childOf(int32_t parent, uint8_t byte);
     uint32_t childSlot(int32_t parent, uint8_t byte) const;
     // Enters class `id` of the level, a child of `parent`, in the table.
     void listChild(int32_t parent, int32_t id);
     inline void findSource(int32_t position, int32_t length);
+    // Enters lengths `from` to `to`, whose nearest start is `distance` back, in the summary.
+    void record(int32_t position, int32_t from, int32_t to, int32_t distance);
 
     const uint8_t* input_;
     std::vector<uint32_t> packed_;     // per position: near bits, mid and far lengths
@@ -83,8 +87,11 @@ class NearestMatches {
     std::vector<Group> parents_;
     std::vector<Group> groups_;
     std::vector<Place> places_;
-    // The children of a parent with many, by parent and last byte, open-addressed: a parent
-    // may have up to 256, too many to search one by one.
+    // Once few are left, in order, the positions whose string was not yet unique.
+    std::vector<int32_t> live_;
+    int32_t remaining_ = 0;  // positions whose string was not yet unique
+    // The children of a parent with more than a couple, by parent and last byte,
+    // open-addressed: a parent may have up to 256, too many to search one by one.
     struct ChildSlot {
         int32_t parent = -1;  // -1: free
         int32_t id = 0;       // its last byte is the class's own

@@ -52,6 +52,69 @@ int32_t DictionaryIndex(const MapHeader& header, uint32_t word) {
 
 }  // namespace
 
+// The cheapest of the costs over any 1 to 16 positions in a row among those settled last,
+// from the minimums over 1, 2, 4 and 8 positions from each, the way a sparse table finds
+// them; and the same for the costs plus twice the position, which price literal commands
+// of every length at once. Costs are settled backwards, and each position looks at most 18
+// ahead, so the last 32 are enough.
+class OptimalEncoder::SettledCosts {
+  public:
+    SettledCosts() {
+        for (Mins& mins : window_) {
+            for (int32_t level = 0; level < kLevels; ++level) {
+                mins.cost[level] = kUnreachable;
+                mins.literal[level] = 2 * kUnreachable;
+            }
+        }
+    }
+
+    // Call for each position from the last on, once `cost[position]` is known.
+    void settle(int32_t position, const int32_t* cost) {
+        Mins& mins = at(position);
+        mins.cost[0] = cost[position];
+        mins.literal[0] = cost[position] + 2 * position;
+        for (int32_t level = 1; level < kLevels; ++level) {
+            const Mins& after = at(position + (1 << (level - 1)));
+            mins.cost[level] = std::min(mins.cost[level - 1], after.cost[level - 1]);
+            mins.literal[level] = std::min(mins.literal[level - 1], after.literal[level - 1]);
+        }
+    }
+
+    // The least cost of the positions `from` to `to`, at most 16 of them.
+    int32_t cheapest(int32_t from, int32_t to) const {
+        const int32_t level = kLevelOf[to - from + 1];
+        return std::min(at(from).cost[level], at(to - (1 << level) + 1).cost[level]);
+    }
+
+    // The least cost of a literal command of 3 to 15 bytes from `position` and the rest.
+    int32_t cheapestLiterals(int32_t position) const {
+        constexpr int32_t kFirst = kCountBias;
+        constexpr int32_t kLevel = 3;
+        static_assert(kMaxLiterals - kFirst + 1 <= 2 << kLevel, "one pair of eights covers them");
+        static_assert(LiteralNibbles(kFirst) == 2 + 2 * kFirst &&
+                          LiteralNibbles(kMaxLiterals) == 2 + 2 * kMaxLiterals,
+                      "two nibbles per literal byte, and two more");
+        const int32_t least =
+            std::min(at(position + kFirst).literal[kLevel],
+                     at(position + kMaxLiterals - (1 << kLevel) + 1).literal[kLevel]);
+        return 2 + least - 2 * position;
+    }
+
+  private:
+    static constexpr int32_t kLevels = 4;
+    static constexpr int32_t kSize = 32;
+    static constexpr int32_t kLevelOf[17] = {0, 0, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3, 3, 3, 3};
+
+    struct Mins {
+        int32_t cost[kLevels];
+        int32_t literal[kLevels];
+    };
+    Mins& at(int32_t position) { return window_[position & (kSize - 1)]; }
+    const Mins& at(int32_t position) const { return window_[position & (kSize - 1)]; }
+
+    Mins window_[kSize];
+};
+
 OptimalEncoder::OptimalEncoder(std::vector<uint8_t>& out, const uint8_t* input, int32_t count,
                                const MapHeader& header)
     : out_(out), input_(input), count_(std::max(count, 0)), header_(header) {}
@@ -68,10 +131,15 @@ size_t OptimalEncoder::encode() {
     // Past the end nothing is reachable, so no command needs to check that it fits.
     cost_.assign(static_cast<size_t>(count_) + kMaxCount + 1, kUnreachable);
     cost_[static_cast<size_t>(count_)] = 0;
+    SettledCosts settled;
+    for (int32_t p = count_ + kMaxCount; p >= count_; --p) {
+        settled.settle(p, cost_.data());
+    }
     int32_t run = 0;
     for (int32_t p = count_ - 1; p >= 0; --p) {
         run = p + 1 < count_ && input_[p + 1] == input_[p] ? std::min(run + 1, kMaxCount) : 1;
-        cost_[static_cast<size_t>(p)] = cheapestCost(p, run, matches.reach(p));
+        cost_[static_cast<size_t>(p)] = cheapestCost(p, run, matches.reach(p), settled);
+        settled.settle(p, cost_.data());
     }
     nibbles_ = static_cast<int64_t>(cost_[0]) + kEndNibbles;
 
@@ -109,8 +177,8 @@ static_assert(kLiteralRank + kMaxLiterals - 1 < (1u << kRankBits), "ranks must f
 }  // namespace
 
 // The same minimum as cheapestAt() gives, without settling ties.
-int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run,
-                                     const NearestMatches::Reach& reach) const {
+int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run, const NearestMatches::Reach& reach,
+                                     const SettledCosts& settled) const {
     const int32_t* const cost = cost_.data() + p;
     const uint8_t byte = input_[p];
     const bool single = byte == header_.singleByteC || byte == header_.singleByteD ||
@@ -128,33 +196,28 @@ int32_t OptimalEncoder::cheapestCost(int32_t p, int32_t run,
         }
         best = std::min(best, pair + cost[2]);
     }
+    best = std::min(best, settled.cheapestLiterals(p));
     // Runs, and copies within a reach, cost the same for every length from 3 up to some
     // longest, so the cheapest way on from any of those lengths is all they need.
-    int32_t cheapestFrom[kMaxCount + 1];
-    int32_t cheapest = kUnreachable;
-    int32_t literal = kUnreachable;
-    for (int32_t length = kCountBias; length <= kMaxCount; ++length) {
-        cheapest = std::min(cheapest, cost[length]);
-        cheapestFrom[length] = cheapest;
-        literal = std::min(literal, kLiteralCost[length] + cost[length]);
-    }
-    best = std::min(best, literal);
+    auto cheapestFrom = [&settled, p](int32_t longest) {
+        return settled.cheapest(p + kCountBias, p + longest);
+    };
     const bool fill = byte == header_.fillByteA || byte == header_.fillByteB;
     if (run >= kCountBias) {
         best =
-            std::min(best, Cost(fill ? Opcode::RunOfFillA : Opcode::RunOfByte) + cheapestFrom[run]);
+            std::min(best, Cost(fill ? Opcode::RunOfFillA : Opcode::RunOfByte) + cheapestFrom(run));
     }
     if (reach.far >= kCountBias) {
-        best = std::min(best, Cost(Opcode::CopyFar) + cheapestFrom[reach.far]);
+        best = std::min(best, Cost(Opcode::CopyFar) + cheapestFrom(reach.far));
     }
     if (reach.mid >= kCountBias) {
-        best = std::min(best, Cost(Opcode::CopyMid) + cheapestFrom[reach.mid]);
+        best = std::min(best, Cost(Opcode::CopyMid) + cheapestFrom(reach.mid));
     }
     // CopyNear's lengths usually run from 3 on without a gap; any others one by one.
     uint32_t near = reach.near >> kCountBias;
     if (near & 1) {
         const int32_t lengths = CountTrailingZeros(~near);
-        best = std::min(best, Cost(Opcode::CopyNear) + cheapestFrom[kCountBias + lengths - 1]);
+        best = std::min(best, Cost(Opcode::CopyNear) + cheapestFrom(kCountBias + lengths - 1));
         near &= ~((uint32_t{1} << lengths) - 1);
     }
     while (near != 0) {

@@ -52,8 +52,11 @@ class OptimalEncoder {
         int32_t length;
     };
 
+    class SettledCosts;
+
     // `run`: how many bytes from `position` on equal the one there, at most 18.
-    int32_t cheapestCost(int32_t position, int32_t run, const NearestMatches::Reach& reach) const;
+    int32_t cheapestCost(int32_t position, int32_t run, const NearestMatches::Reach& reach,
+                         const SettledCosts& settled) const;
     Choice cheapestAt(int32_t position, int32_t run, const NearestMatches& matches) const;
     void putCommand(CommandWriter& writer, int32_t position, const Choice& choice,
                     const NearestMatches& matches) const;

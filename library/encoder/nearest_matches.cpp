@@ -50,18 +50,15 @@ NearestMatches::NearestMatches(const uint8_t* input, int32_t count)
         ++childBits_;
     }
     findPairs(input, count);
-    remaining_ = count - 1;
+    int32_t left = count - 1;
     int32_t length = kMinMatchLength + 1;
-    for (; length <= kMaxMatchLength && remaining_ > 0; ++length) {
+    for (; length <= kMaxMatchLength && left > 0; ++length) {
         std::swap(parents_, groups_);
-        extend(count, length);
+        left = extend(count, length);
     }
     // What the positions still left found for the longest lengths is still to be entered.
-    for (int32_t p = 0; remaining_ > 0 && p < count; ++p) {
-        const Place& place = places_[static_cast<size_t>(p)];
-        if (place.sourceBack != 0) {
-            record(p, place.since, length - 1, place.sourceBack);
-        }
+    for (int32_t p = 0; left > 0 && p < count; ++p) {
+        recordPending(p, length - 1);
     }
     // Only the summary is kept; the memory goes back before the caller needs more.
     parents_ = std::vector<Group>();
@@ -94,11 +91,16 @@ inline void NearestMatches::findSource(int32_t position, int32_t length) {
     const int32_t back = source < 0 || position - source > kMaxDistance ? 0 : position - source;
     // A run of lengths with the same nearest start is entered at once, when it ends.
     if (back != place.sourceBack) {
-        if (place.sourceBack != 0) {
-            record(position, place.since, length - 1, place.sourceBack);
-        }
+        recordPending(position, length - 1);
         place.sourceBack = static_cast<uint16_t>(back);
         place.since = static_cast<uint8_t>(length);
+    }
+}
+
+inline void NearestMatches::recordPending(int32_t position, int32_t longest) {
+    const Place& place = places_[static_cast<size_t>(position)];
+    if (place.sourceBack != 0) {
+        record(position, place.since, longest, place.sourceBack);
     }
 }
 
@@ -247,9 +249,7 @@ inline bool NearestMatches::advance(Place* places, int32_t p, int32_t length) {
     Place& place = places[p];
     // A string found only once is found only once when longer, too.
     if (place.previous < 0 && !place.later) {
-        if (place.sourceBack != 0) {
-            record(p, place.since, length - 1, place.sourceBack);
-        }
+        recordPending(p, length - 1);
         place = Place{};
         return false;
     }
@@ -271,7 +271,7 @@ inline bool NearestMatches::advance(Place* places, int32_t p, int32_t length) {
 
 // Turns each position's state for length - 1 into that for `length`, in place: a position
 // reads its own old state and only the new state of earlier positions.
-TESSARY_FLATTEN void NearestMatches::extend(int32_t count, int32_t length) {
+TESSARY_FLATTEN int32_t NearestMatches::extend(int32_t count, int32_t length) {
     groups_.clear();
     for (uint32_t slot : childSlots_) {
         children_[slot] = ChildSlot{};
@@ -281,9 +281,7 @@ TESSARY_FLATTEN void NearestMatches::extend(int32_t count, int32_t length) {
     // Positions too near the end have no string of this length; no earlier one reads them.
     const int32_t end = std::max(count - length + 1, 0);
     for (int32_t p = end; p < count; ++p) {
-        if (places[p].sourceBack != 0) {
-            record(p, places[p].since, length - 1, places[p].sourceBack);
-        }
+        recordPending(p, length - 1);
         places[p] = Place{};
     }
     // Until most positions have dropped out, all are visited; then only those left, from a
@@ -312,7 +310,7 @@ TESSARY_FLATTEN void NearestMatches::extend(int32_t count, int32_t length) {
         }
         live_.resize(static_cast<size_t>(kept));
     }
-    remaining_ = kept;
+    return kept;
 }
 
 int32_t NearestMatches::copyCost(int32_t position, int32_t length) const {

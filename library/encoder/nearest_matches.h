@@ -69,7 +69,8 @@ class NearestMatches {
     };
 
     void findPairs(const uint8_t* input, int32_t count);
-    void extend(int32_t count, int32_t length);
+    // Returns how many positions' strings are not yet unique.
+    int32_t extend(int32_t count, int32_t length);
     // Inline: each runs once per position and length.
     inline bool advance(Place* places, int32_t position, int32_t length);
     inline void join(int32_t id, int32_t previous, int32_t position);
@@ -78,6 +79,8 @@ class NearestMatches {
     // Enters class `id` of the level, a child of `parent`, in the table.
     void listChild(int32_t parent, int32_t id);
     inline void findSource(int32_t position, int32_t length);
+    // Enters the lengths up to `longest` that share the position's last nearest start, if any.
+    inline void recordPending(int32_t position, int32_t longest);
     // Enters lengths `from` to `to`, whose nearest start is `distance` back, in the summary.
     void record(int32_t position, int32_t from, int32_t to, int32_t distance);
 
@@ -89,7 +92,6 @@ class NearestMatches {
     std::vector<Place> places_;
     // Once few are left, in order, the positions whose string was not yet unique.
     std::vector<int32_t> live_;
-    int32_t remaining_ = 0;  // positions whose string was not yet unique
     // The children of a parent with more than a couple, by parent and last byte,
     // open-addressed: a parent may have up to 256, too many to search one by one.
     struct ChildSlot {

@@ -17,19 +17,25 @@ constexpr int32_t SinglesBeforeRepeat(int32_t length) {
 }
 
 // Compares length/cost values exactly, without division.
-template <typename C>
-bool WorthMore(const C& a, const C& b) {
+template <typename A, typename B>
+bool WorthMore(const A& a, const B& b) {
     return a.length * b.cost > b.length * a.cost;
 }
+
+struct Value {
+    int32_t length;
+    int32_t cost;
+};
 
 // Whether `candidate` is worth at least as much as any back-reference from a position with
 // `available` bytes left: the best is 18 bytes for 4 nibbles (CopyNear), or 2 bytes for 1
 // (RepeatWord). Ties go against the back-reference, so then no lookup can change the choice.
 template <typename C>
 bool OutdoesAnyCopy(const C& candidate, int32_t available) {
-    const int32_t longest = available < kMaxCount ? available : kMaxCount;
-    return candidate.length * CommandNibbles(Opcode::CopyNear) >= longest * candidate.cost &&
-           candidate.length * CommandNibbles(Opcode::RepeatWord) >= 2 * candidate.cost;
+    const Value longestCopy{available < kMaxCount ? available : kMaxCount,
+                            CommandNibbles(Opcode::CopyNear)};
+    const Value repeatWord{kCopyWordLength, CommandNibbles(Opcode::RepeatWord)};
+    return !WorthMore(longestCopy, candidate) && !WorthMore(repeatWord, candidate);
 }
 
 }  // namespace
